@@ -1,0 +1,40 @@
+// What the core needs of a window: modal message boxes, the progress text and
+// handling of pending window messages. The Qt main window implements it with
+// real message boxes; tests use a scripted double that records every box and
+// answers it.
+#pragma once
+
+#include <string>
+
+enum class TIcone {
+    Nenhum,       // plain box, captioned with the program's title
+    Atencao,      // caption "Atenção"
+    Erro,         // caption "Erro"
+    Informacao,   // caption "Informação"
+    Confirmacao,  // caption "Confirme"
+};
+
+enum class TBotoes {
+    OK,         // "OK"
+    SimNao,     // "&Sim", "&Não"
+    OKCancela,  // "OK", "Cancela"
+};
+
+enum class TResposta { OK, Sim, Nao, Cancela };
+
+class IJanela {
+public:
+    virtual ~IJanela() = default;
+
+    // Shows a modal box with the text (Windows-1252; "\r" and "\r\n" break
+    // lines) and returns the button pressed. Closing the box without a button
+    // answers Nao for Sim/Não boxes and Cancela or OK otherwise.
+    virtual TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) = 0;
+
+    // Shows the progress text in the status bar (empty text clears it), then
+    // handles pending window messages.
+    virtual void MostrarProgresso(const std::string& texto) = 0;
+
+    // Handles pending window messages (painting, input, timer events).
+    virtual void ProcessarMensagens() = 0;
+};

@@ -1,0 +1,157 @@
+// The data module: the one connection to the laboratory database (DB), the
+// reading transaction TRSEL and the writing transaction TRIUD, the settings
+// query QCBD, and the data module's operations (configuration file,
+// connection, query factory, settings, key generators, laboratory rules).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/UJanela.h"
+#include "app/UTipos.h"
+#include "db/UQuery.h"
+
+namespace Firebird {
+class IAttachment;
+class ITransaction;
+class IMaster;
+}  // namespace Firebird
+
+// Connection settings.
+struct TConfigBD {
+    std::string Servidor;
+    std::string Banco;
+    std::string Usuario;
+    std::string Senha;
+    friend bool operator==(const TConfigBD&, const TConfigBD&) = default;
+};
+
+// Price data of one exam for one insurance plan.
+struct TExameConvenio {
+    bool Encontrado = false;
+    std::string Codigo;
+    double Valor = 0;
+    double ValorCmp = 0;
+};
+
+// The connection recovery's dialog: shows the settings, returns what the
+// operator confirmed (Servidor in upper case) or four empty fields on cancel.
+class IDialogoConexao {
+public:
+    virtual ~IDialogoConexao() = default;
+    virtual TConfigBD Executar(const TConfigBD& atual) = 0;
+};
+
+// One of the two transactions of the data module. Started on first use,
+// ended only by Commit / Rollback.
+class TTransacao {
+public:
+    explicit TTransacao(class TDM& dm) : dm_(dm) {}
+    ~TTransacao();
+    TTransacao(const TTransacao&) = delete;
+    TTransacao& operator=(const TTransacao&) = delete;
+
+    bool Ativa() const { return tra_ != nullptr; }
+    // The running transaction, started when none is ("read_committed",
+    // "rec_version", "nowait", read-write). Throws EErroBD.
+    Firebird::ITransaction* Obter();
+    // Full commit; throws EErroBD (the transaction then stays active).
+    void Commit();
+    // Roll back; never throws.
+    void Rollback() noexcept;
+
+private:
+    class TDM& dm_;
+    Firebird::ITransaction* tra_ = nullptr;
+};
+
+class TDM {
+public:
+    // `pasta`: the executable's folder, ending with a separator; config.xml
+    // lives there. `janela` shows the data module's messages.
+    TDM(IJanela& janela, std::string pasta);
+    ~TDM();
+    TDM(const TDM&) = delete;
+    TDM& operator=(const TDM&) = delete;
+
+    IJanela& Janela() { return janela_; }
+    const std::string& Pasta() const { return pasta_; }
+
+    // ---- connection (DB) ----
+    // The database name server ":" path and the parameter lines of DB.
+    const std::string& NomeBanco() const { return nomeBanco_; }
+    const std::vector<std::string>& Parametros() const { return parametros_; }
+    bool Conectado() const { return att_ != nullptr; }
+    // Reads config.xml, attempts a connection, runs the recovery dialog once
+    // when that fails and stores the dialog's settings when the second attempt
+    // connects. Shows nothing and logs nothing.
+    bool ConectarBD(IDialogoConexao& dialogo);
+    // One connection attempt with the settings (name Servidor ":" Banco, always
+    // with the colon). Makes them the settings in force. False on any error.
+    bool TentarConexao(const TConfigBD& cfg);
+    const TConfigBD& ConfigEmUso() const { return config_; }
+    // Opens and closes a test connection to `nomeBanco` (used by the dialog).
+    static bool TestarConexao(const std::string& nomeBanco, const std::string& usuario,
+                              const std::string& senha);
+    void Desconectar() noexcept;
+
+    // ---- configuration file (config.xml beside the executable) ----
+    std::string LerConfigXML(const std::string& secao, const std::string& chave,
+                             const std::string& padrao);
+    void GravarConfigXML(const std::string& secao, const std::string& chave, const std::string& valor);
+    TConfigBD LerConfigBD();
+    void GravarConfigBD(const TConfigBD& cfg);
+
+    // ---- services ----
+    // A new query on TRSEL (leitura) or TRIUD; the caller owns it.
+    std::unique_ptr<TQuery> NovaQuery(bool leitura);
+    // Commits TRIUD when active; on failure rolls back and shows
+    // "Erro ao tentar efetuar operação de commit.". Never throws.
+    void Commit() noexcept;
+    std::string BuscarConfiguracao(const std::string& nome, const std::string& padrao);
+    std::string BuscarGrupoPadrao() noexcept;
+
+    // ---- key generators ----
+    std::int32_t NovoCodigo(const std::string& tabela) noexcept;
+
+    // ---- laboratory rules ----
+    std::int32_t BuscarCodigoConvenio(const std::string& nome) noexcept;
+    TVariante CalcularDataEntrega(std::int32_t exame, const TVariante& dataColeta);
+    bool EhFeriado(const TDataHora& data);
+    TExameConvenio BuscarValorExame(std::int32_t exame, std::int32_t convenio);
+
+    TTransacao& TRSEL() { return trsel_; }
+    TTransacao& TRIUD() { return triud_; }
+    Firebird::IAttachment* Attachment() { return att_; }
+    static Firebird::IMaster* Master();
+
+    // Observer of every statement run and every commit of TRIUD (the
+    // benchmark records them). Null by default.
+    struct TRegistro {
+        std::string sql;
+        std::vector<std::pair<std::string, TVariante>> parametros;
+        bool leitura = false;
+        bool commit = false;  // a commit of TRIUD, no statement
+    };
+    std::function<void(const TRegistro&)> AoExecutar;
+
+private:
+    IJanela& janela_;
+    std::string pasta_;
+    std::string nomeBanco_;
+    std::vector<std::string> parametros_;
+    TConfigBD config_;
+    Firebird::IAttachment* att_ = nullptr;
+    TTransacao trsel_{*this};
+    TTransacao triud_{*this};
+    // QCBD: the settings rows of the first reading, kept for the run.
+    struct TLinhaCBD {
+        std::string dsc;
+        TVariante vlr;
+        TVariante vlrBlb;
+    };
+    std::optional<std::vector<TLinhaCBD>> qcbd_;
+};

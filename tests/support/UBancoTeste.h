@@ -1,0 +1,50 @@
+// Fresh laboratory databases for the tests, on the real Firebird server
+// started by scripts/firebird.sh (127.0.0.1, SYSDBA and the scripts' password,
+// overridable with QUORVEL_FB_HOST, QUORVEL_FB_USUARIO, QUORVEL_FB_SENHA).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/UDM.h"
+#include "tests/support/UJanelaTeste.h"
+
+struct TServidorTeste {
+    std::string Host;     // "127.0.0.1"
+    std::string Usuario;  // "SYSDBA"
+    std::string Senha;
+    static TServidorTeste Padrao();
+};
+
+// Creates a new database file (in a folder the firebird user can write) and
+// runs db/esquema.sql on it. The file is dropped when the object goes away.
+class TBancoTeste {
+public:
+    TBancoTeste();
+    ~TBancoTeste();
+    TBancoTeste(const TBancoTeste&) = delete;
+    TBancoTeste& operator=(const TBancoTeste&) = delete;
+
+    const std::string& Caminho() const { return caminho_; }
+    // Settings that connect to it: Servidor = host, Banco = path.
+    TConfigBD Config() const;
+
+    // Runs statements directly in their own attachment and commits
+    // (for setting up rows). Statements separated by ";" at line ends.
+    void Executar(const std::string& sql) const;
+    // First column of the first row as text ("" for null / no row).
+    std::string Valor(const std::string& sql) const;
+
+private:
+    std::string caminho_;
+};
+
+// A connected data module on a fresh database, with a scripted window.
+struct TDMTeste {
+    TDMTeste();
+    ~TDMTeste();
+    std::string pasta;  // a temporary folder for config.xml / log.txt
+    TBancoTeste banco;
+    TJanelaTeste janela;
+    std::unique_ptr<TDM> dm;
+};
