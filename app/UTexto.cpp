@@ -1,0 +1,177 @@
+#include "app/UTexto.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+// Unicode code points of the bytes 0x80 to 0x9F in Windows-1252; 0 marks the
+// five bytes the code page leaves undefined.
+constexpr std::array<char32_t, 32> kFaixa80 = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88-8F
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98-9F
+};
+
+constexpr char kSubstituto = '?';
+
+// The Windows-1252 byte of a code point, or the substitute.
+char ParaCp1252(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        return static_cast<char>(cp);
+    }
+    for (std::size_t i = 0; i < kFaixa80.size(); ++i) {
+        if (kFaixa80[i] != 0 && kFaixa80[i] == cp) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return kSubstituto;
+}
+
+void AnexarUtf8(std::string& saida, char32_t cp) {
+    if (cp < 0x80) {
+        saida += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        saida += static_cast<char>(0xC0 | (cp >> 6));
+        saida += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        saida += static_cast<char>(0xE0 | (cp >> 12));
+        saida += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        saida += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        saida += static_cast<char>(0xF0 | (cp >> 18));
+        saida += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        saida += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        saida += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+
+char MaiusculaCp1252(char c) {
+    const unsigned char b = Byte(c);
+    if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
+    if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
+    switch (b) {
+        case 0x9A: return static_cast<char>(0x8A);  // š -> Š
+        case 0x9C: return static_cast<char>(0x8C);  // œ -> Œ
+        case 0x9E: return static_cast<char>(0x8E);  // ž -> Ž
+        case 0xFF: return static_cast<char>(0x9F);  // ÿ -> Ÿ
+        default: return c;
+    }
+}
+
+}  // namespace
+
+std::string Utf8ParaCp1252(std::string_view utf8) {
+    std::string saida;
+    saida.reserve(utf8.size());
+    std::size_t i = 0;
+    const std::size_t n = utf8.size();
+    while (i < n) {
+        const unsigned char b0 = Byte(utf8[i]);
+        if (b0 < 0x80) {
+            saida += static_cast<char>(b0);
+            ++i;
+            continue;
+        }
+        // Length and the allowed range of the first continuation byte, which
+        // excludes overlong forms, surrogates and code points above U+10FFFF.
+        std::size_t tamanho = 0;
+        unsigned char min1 = 0x80, max1 = 0xBF;
+        char32_t cp = 0;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            tamanho = 2;
+            cp = b0 & 0x1F;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            tamanho = 3;
+            cp = b0 & 0x0F;
+            if (b0 == 0xE0) min1 = 0xA0;
+            if (b0 == 0xED) max1 = 0x9F;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            tamanho = 4;
+            cp = b0 & 0x07;
+            if (b0 == 0xF0) min1 = 0x90;
+            if (b0 == 0xF4) max1 = 0x8F;
+        } else {
+            // A stray continuation byte or a byte that never starts a sequence.
+            saida += kSubstituto;
+            ++i;
+            continue;
+        }
+        // Take continuation bytes while they fit; an ill-formed sequence
+        // becomes one substitute and reading resumes at the offending byte.
+        std::size_t j = 1;
+        bool valida = true;
+        for (; j < tamanho; ++j) {
+            if (i + j >= n) {
+                valida = false;
+                break;
+            }
+            const unsigned char b = Byte(utf8[i + j]);
+            const unsigned char lo = (j == 1) ? min1 : 0x80;
+            const unsigned char hi = (j == 1) ? max1 : 0xBF;
+            if (b < lo || b > hi) {
+                valida = false;
+                break;
+            }
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (!valida) {
+            saida += kSubstituto;
+            i += j;
+            continue;
+        }
+        saida += ParaCp1252(cp);
+        i += tamanho;
+    }
+    return saida;
+}
+
+std::string Cp1252ParaUtf8(std::string_view cp1252) {
+    std::string saida;
+    saida.reserve(cp1252.size() + cp1252.size() / 4);
+    for (char c : cp1252) {
+        const unsigned char b = Byte(c);
+        if (b < 0x80) {
+            saida += c;
+        } else if (b < 0xA0) {
+            const char32_t cp = kFaixa80[b - 0x80];
+            AnexarUtf8(saida, cp != 0 ? cp : 0xFFFD);
+        } else {
+            AnexarUtf8(saida, b);
+        }
+    }
+    return saida;
+}
+
+std::string MaiusculasAZ(std::string_view texto) {
+    std::string saida(texto);
+    for (char& c : saida) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return saida;
+}
+
+std::string MinusculasAZ(std::string_view texto) {
+    std::string saida(texto);
+    for (char& c : saida) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return saida;
+}
+
+std::string Maiusculas(std::string_view texto) {
+    std::string saida(texto);
+    for (char& c : saida) c = MaiusculaCp1252(c);
+    return saida;
+}
+
+bool IguaisSemCaixa(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (MaiusculaCp1252(a[i]) != MaiusculaCp1252(b[i])) return false;
+    }
+    return true;
+}
