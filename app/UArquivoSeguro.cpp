@@ -1,0 +1,150 @@
+#include "app/UArquivoSeguro.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+#include "app/UErro.h"
+
+namespace {
+
+std::string DescricaoSistema(int erro) { return std::system_category().message(erro); }
+
+// "Não foi possível gravar o arquivo "
+const std::string kNaoGravou = "N\xE3o foi poss\xEDvel gravar o arquivo ";
+// "Não foi possível ler o arquivo "
+const std::string kNaoLeu = "N\xE3o foi poss\xEDvel ler o arquivo ";
+
+[[noreturn]] void FalhaGravacao(const std::string& caminho, int erro) {
+    throw EErro(kNaoGravou + caminho + ": " + DescricaoSistema(erro));
+}
+
+class TDescritor {
+public:
+    explicit TDescritor(int fd) : fd_(fd) {}
+    ~TDescritor() { Fechar(); }
+    TDescritor(const TDescritor&) = delete;
+    TDescritor& operator=(const TDescritor&) = delete;
+    int Fd() const { return fd_; }
+    // Closes now; returns the close's errno, or 0.
+    int Fechar() {
+        int erro = 0;
+        if (fd_ >= 0 && ::close(fd_) != 0) erro = errno;
+        fd_ = -1;
+        return erro;
+    }
+
+private:
+    int fd_;
+};
+
+mode_t ModoPadrao() {
+    const mode_t mascara = ::umask(0);
+    ::umask(mascara);
+    return 0666 & ~mascara;
+}
+
+std::string PastaDe(const std::string& caminho) {
+    const auto pos = caminho.find_last_of('/');
+    if (pos == std::string::npos) return ".";
+    if (pos == 0) return "/";
+    return caminho.substr(0, pos);
+}
+
+std::string NomeDe(const std::string& caminho) {
+    const auto pos = caminho.find_last_of('/');
+    return pos == std::string::npos ? caminho : caminho.substr(pos + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
+    const int fd = ::open(caminho.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+    }
+    TDescritor arquivo(fd);
+    std::string conteudo;
+    char bloco[65536];
+    for (;;) {
+        const ssize_t lidos = ::read(fd, bloco, sizeof bloco);
+        if (lidos < 0) {
+            if (errno == EINTR) continue;
+            throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+        }
+        if (lidos == 0) break;
+        conteudo.append(bloco, static_cast<std::size_t>(lidos));
+    }
+    return conteudo;
+}
+
+void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
+                         std::optional<mode_t> modoNovo) {
+    // A symbolic link is followed: the file it names is replaced, not the link.
+    std::string alvo = caminho;
+    struct stat info {};
+    bool existe = false;
+    if (::lstat(caminho.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char real[PATH_MAX];
+        if (::realpath(caminho.c_str(), real) != nullptr) alvo = real;
+    }
+    if (::stat(alvo.c_str(), &info) == 0) {
+        existe = true;
+        if (!S_ISREG(info.st_mode)) FalhaGravacao(caminho, EISDIR);
+        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(alvo.c_str(), W_OK) != 0) {
+            throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
+        }
+    } else if (errno != ENOENT) {
+        FalhaGravacao(caminho, errno);
+    }
+    const mode_t modo = existe ? (info.st_mode & 07777) : modoNovo.value_or(ModoPadrao());
+
+    const std::string pasta = PastaDe(alvo);
+    std::string modelo = pasta + "/." + NomeDe(alvo) + ".XXXXXX";
+    std::vector<char> nomeTemp(modelo.begin(), modelo.end());
+    nomeTemp.push_back('\0');
+    const int fd = ::mkostemp(nomeTemp.data(), O_CLOEXEC);  // created with mode 0600
+    if (fd < 0) FalhaGravacao(caminho, errno);
+    const std::string temporario(nomeTemp.data());
+    TDescritor arquivo(fd);
+
+    auto desistir = [&](int erro) {
+        arquivo.Fechar();
+        ::unlink(temporario.c_str());
+        FalhaGravacao(caminho, erro);
+    };
+
+    std::size_t escritos = 0;
+    while (escritos < conteudo.size()) {
+        const ssize_t n = ::write(fd, conteudo.data() + escritos, conteudo.size() - escritos);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            desistir(errno);
+        }
+        escritos += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, modo) != 0) desistir(errno);
+    if (::fsync(fd) != 0) desistir(errno);
+    if (const int erro = arquivo.Fechar(); erro != 0) {
+        ::unlink(temporario.c_str());
+        FalhaGravacao(caminho, erro);
+    }
+    if (::rename(temporario.c_str(), alvo.c_str()) != 0) {
+        const int erro = errno;
+        ::unlink(temporario.c_str());
+        FalhaGravacao(caminho, erro);
+    }
+    // Make the rename itself durable; the new content is already in place, so
+    // a failure here is not reported.
+    const int dir = ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}

@@ -1,0 +1,25 @@
+// Whole-file reading and crash-safe whole-file replacement, for the small
+// files the program keeps beside the executable (activity log, config.xml).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+// The whole content of the file at `caminho`; nullopt when no file exists
+// there. Throws EErro (Portuguese message with the system's description) when
+// the file exists but cannot be read.
+std::optional<std::string> LerArquivoInteiro(const std::string& caminho);
+
+// Replaces the content of the file at `caminho` by `conteudo`, or creates it.
+// The bytes go to a temporary file in the same folder, are flushed to disk
+// and the temporary file is renamed over the target, so the target holds
+// either its old or its new content, never a part of either (crash, full
+// disk). An existing file keeps its permission bits; a new file gets
+// `modoNovo`, or 0666 less the process umask when nullopt. A file without
+// any write permission bit is read-only and is not replaced (as the
+// read-only attribute on Windows, also for an administrator).
+// On failure throws EErro (Portuguese message with the system's description),
+// removes the temporary file and leaves the target untouched.
+void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
+                         std::optional<mode_t> modoNovo = std::nullopt);

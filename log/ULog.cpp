@@ -1,0 +1,52 @@
+#include "log/ULog.h"
+
+#include "app/UArquivoSeguro.h"
+#include "app/UErro.h"
+#include "app/UTipos.h"
+
+std::string Log::arquivo_;
+
+void Log::DefinirArquivo(const std::string& caminho) { arquivo_ = caminho; }
+
+const std::string& Log::Arquivo() { return arquivo_; }
+
+namespace {
+
+// Appends the lines of `texto` to `saida`, each ended by CR LF. Lines end at
+// CR LF or LF; a last line without an end still counts.
+void AnexarLinhas(std::string& saida, const std::string& texto) {
+    std::size_t inicio = 0;
+    while (inicio < texto.size()) {
+        std::size_t fim = texto.find('\n', inicio);
+        if (fim == std::string::npos) fim = texto.size();
+        std::size_t fimLinha = fim;
+        if (fimLinha > inicio && texto[fimLinha - 1] == '\r') --fimLinha;
+        saida.append(texto, inicio, fimLinha - inicio);
+        saida += "\r\n";
+        inicio = fim + 1;
+    }
+}
+
+}  // namespace
+
+void Log::Gravar(const std::string& mensagem) {
+    if (arquivo_.empty()) {
+        // "Arquivo de log não definido."
+        throw EErro("Arquivo de log n\xE3o definido.");
+    }
+    std::string linha;
+    if (!mensagem.empty()) {
+        linha = TDataHora::Agora().FormatarDataHora() + "\t" + mensagem;
+    }
+    const std::optional<std::string> anterior = LerArquivoInteiro(arquivo_);
+
+    std::string conteudo;
+    conteudo.reserve(linha.size() + 2 + (anterior ? anterior->size() : 0));
+    if (linha.empty()) {
+        conteudo = "\r\n";
+    } else {
+        AnexarLinhas(conteudo, linha);
+    }
+    if (anterior) AnexarLinhas(conteudo, *anterior);
+    GravarArquivoSeguro(arquivo_, conteudo);
+}
