@@ -13,6 +13,8 @@
 #include <utime.h>
 
 #include "app/UErro.h"
+#include "db/UDM.h"
+#include "tests/support/UJanelaTeste.h"
 
 namespace fs = std::filesystem;
 
@@ -421,6 +423,86 @@ TEST_F(XMLConfigTeste, DoctypeSemEntidadesEhAceito) {
     Escrever(arquivo_, "<!DOCTYPE Configuration><Configuration><DB servidor=\"A\"/></Configuration>");
     TXMLConfig cfg(arquivo_);
     EXPECT_EQ(cfg.ReadString("DB", "servidor", ""), "A");
+}
+
+// ---- the data module's operations on config.xml in its folder ----
+
+class DMConfigTeste : public XMLConfigTeste {
+protected:
+    void SetUp() override {
+        XMLConfigTeste::SetUp();
+        dm_ = std::make_unique<TDM>(janela_, pasta_.string() + "/");
+    }
+    TJanelaTeste janela_;
+    std::unique_ptr<TDM> dm_;
+};
+
+TEST_F(DMConfigTeste, SemArquivoLerConfigBDDaOsPadroesENaoCriaArquivo) {
+    EXPECT_EQ(dm_->LerConfigBD(), (TConfigBD{"", "", "sysdba", "brickmoss"}));
+    EXPECT_EQ(dm_->LerConfigXML("aplicacao", "frequencia", "1"), "1");
+    EXPECT_FALSE(fs::exists(arquivo_));
+    EXPECT_TRUE(janela_.caixas.empty());
+}
+
+TEST_F(DMConfigTeste, GravarConfigBDEhLidoDeVoltaComAsChavesNaOrdem) {
+    const TConfigBD cfg{"LABSERVER", "/dados/lab.fdb", "operador", "s\xEAnha&1"};
+    dm_->GravarConfigBD(cfg);
+    EXPECT_EQ(dm_->LerConfigBD(), cfg);
+    EXPECT_EQ(Modo(), 0600u);
+    EXPECT_EQ(NomeDaRaiz(), "Configuration");
+    const std::string conteudo = Ler(arquivo_);
+    const auto s = conteudo.find("servidor="), b = conteudo.find("banco="), u = conteudo.find("usuario="),
+               p = conteudo.find("senha=");
+    ASSERT_NE(p, std::string::npos);
+    EXPECT_LT(s, b);
+    EXPECT_LT(b, u);
+    EXPECT_LT(u, p);
+}
+
+TEST_F(DMConfigTeste, GravarConfigBDComServidorVazioNaoCriaAChave) {
+    dm_->GravarConfigBD(TConfigBD{"", "/dados/lab.fdb", "sysdba", "x"});
+    EXPECT_EQ(Ler(arquivo_).find("servidor"), std::string::npos);
+    EXPECT_EQ(dm_->LerConfigBD().Servidor, "");
+}
+
+TEST_F(DMConfigTeste, GravarConfiguracaoIgualNaoTocaOArquivo) {
+    dm_->GravarConfigBD(TConfigBD{"S", "/b.fdb", "u", "p"});
+    dm_->GravarConfigXML("aplicacao", "modo_processamento", "manual");
+    const std::string antes = Ler(arquivo_);
+    Envelhecer();
+    const time_t mtime = Mtime();
+    dm_->GravarConfigBD(TConfigBD{"S", "/b.fdb", "u", "p"});
+    dm_->GravarConfigXML("aplicacao", "modo_processamento", "manual");
+    EXPECT_EQ(Mtime(), mtime);
+    EXPECT_EQ(Ler(arquivo_), antes);
+}
+
+TEST_F(DMConfigTeste, ConfigXMLDaAplicacaoSeJuntaAoDB) {
+    dm_->GravarConfigBD(TConfigBD{"S", "/b.fdb", "u", "p"});
+    dm_->GravarConfigXML("aplicacao", "frequencia", "15");
+    dm_->GravarConfigXML("aplicacao", "data_coleta_com_data_pedido", "nao");
+    EXPECT_EQ(dm_->LerConfigXML("aplicacao", "frequencia", "1"), "15");
+    EXPECT_EQ(dm_->LerConfigXML("aplicacao", "data_coleta_com_data_pedido", "sim"), "nao");
+    EXPECT_EQ(FilhosDaRaiz(), (std::vector<std::string>{"DB", "aplicacao"}));
+    EXPECT_EQ(dm_->LerConfigBD(), (TConfigBD{"S", "/b.fdb", "u", "p"}));
+}
+
+TEST_F(DMConfigTeste, ErrosChegamAoChamadorEOArquivoFicaIntacto) {
+    const std::string quebrado = "<Configuration>\n<DB servidor=\"A\">\n";
+    Escrever(arquivo_, quebrado);
+    EXPECT_THROW(dm_->LerConfigBD(), EErroXML);
+    EXPECT_THROW(dm_->LerConfigXML("aplicacao", "frequencia", "1"), EErroXML);
+    EXPECT_THROW(dm_->GravarConfigXML("aplicacao", "frequencia", "2"), EErroXML);
+    EXPECT_THROW(dm_->GravarConfigBD(TConfigBD{"S", "B", "U", "P"}), EErroXML);
+    EXPECT_EQ(Ler(arquivo_), quebrado);
+
+    const std::string bom = "<Configuration><DB servidor=\"A\"/></Configuration>";
+    Escrever(arquivo_, bom);
+    ASSERT_EQ(chmod(arquivo_.c_str(), 0444), 0);
+    EXPECT_THROW(dm_->GravarConfigXML("aplicacao", "frequencia", "2"), EErro);
+    EXPECT_THROW(dm_->GravarConfigBD(TConfigBD{"B", "", "sysdba", "x"}), EErro);
+    EXPECT_EQ(Ler(arquivo_), bom);
+    EXPECT_TRUE(janela_.caixas.empty());
 }
 
 }  // namespace
