@@ -10,13 +10,13 @@ insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (1, 'Rot', 'Rotina
 insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (2, 'Urg', 'Urgência');
 
 -- Exams: deadline in business days ("D") or in hours ("H").
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (1, 'HEMO', 'D', 1);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (2, 'GLI', 'H', 6);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (3, 'URI', 'D', 2);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (4, 'TSH', 'D', 3);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (5, 'T4L', 'D', 3);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (6, 'PCR', 'H', 24);
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (7, 'CREA', 'D', 1);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (1, 'HEMO', 'Hemograma completo', 'D', 1);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (2, 'GLI', 'Glicose', 'H', 6);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (3, 'URI', 'Urina tipo I', 'D', 2);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (4, 'TSH', 'Hormônio tireoestimulante (TSH)', 'D', 3);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (5, 'T4L', 'Tiroxina livre (T4L)', 'D', 3);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (6, 'PCR', 'Proteína C reativa', 'H', 24);
+insert into exa_exames (exa_cod, exa_cod_vis, exa_dsc, exa_tpo_prz, exa_dia_ent) values (7, 'CREA', 'Creatinina', 'D', 1);
 
 -- Price table 1: values in money. Price table 2: units (CH).
 insert into eta_examestabela (tab_cod, exa_cod, eta_vlr, eta_vlr_cmp, eta_qch) values (1, 1, 18.50, 2.00, 0);
@@ -61,14 +61,14 @@ insert into mla_mat (mla_cod, mat_cod, mm_mat_pri) values (4, 1, 1);
 insert into mla_mat (mla_cod, mat_cod, mm_mat_pri) values (5, 4, 9);
 
 -- National holidays (day and month; they recur every year).
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (1, 1);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (21, 4);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (1, 5);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (7, 9);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (12, 10);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (2, 11);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (15, 11);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (20, 11);
-insert into FER_FERIADOS (FER_DIA, FER_MES) values (25, 12);
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (1, 1, 'Confraternização Universal');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (21, 4, 'Tiradentes');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (1, 5, 'Dia do Trabalho');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (7, 9, 'Independência do Brasil');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (12, 10, 'Nossa Senhora Aparecida');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (2, 11, 'Finados');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (15, 11, 'Proclamação da República');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (20, 11, 'Dia Nacional de Zumbi e da Consciência Negra');
+insert into FER_FERIADOS (FER_DIA, FER_MES, FER_DSC) values (25, 12, 'Natal');
 
 commit;
