@@ -199,6 +199,8 @@ public:
     // other move or a saved row clears it.
     bool Fim() const;
     int Contar() const { return static_cast<int>(visiveis_.size()); }
+    // Rows of the whole table, whatever the master shows.
+    int ContarTodas() const { return static_cast<int>(linhas_.size()); }
     bool Vazia() const { return visiveis_.empty(); }
     // Makes the first row of the visible set (in the order) whose column
     // equals `valor` (converted as Definir would) current; fires AposRolar.
