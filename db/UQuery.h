@@ -46,8 +46,12 @@ public:
     void Parametro(const std::string& nome, const TVariante& valor);
 
     // Runs a select and fetches every row; the query then stands on the first.
+    // Prepares first when needed; the statement runs with the values bound
+    // (NULL for a parameter never bound). Throws EErroBD with the server's
+    // message.
     void Abrir();
     // Runs a statement that returns no rows (insert, update, delete, DDL).
+    // A select given here is opened as by Abrir.
     void Executar();
     // Closes the result; the preparation stays.
     void Fechar();
@@ -73,6 +77,10 @@ public:
 private:
     friend class TDM;
     TQuery(class TDM& dm, TTransacao& transacao);
+    // Tells the data module's observer about the statement about to run.
+    void Registrar();
+    // Runs the statement, fetching every row a select returns.
+    void Rodar();
 
     struct TImpl;
     class TDM& dm_;

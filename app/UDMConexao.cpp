@@ -1,0 +1,51 @@
+// The data module's connection: the start-up attempt with the stored
+// settings, the one recovery through the settings dialog, the dialog's test
+// connection.
+#include "db/UDM.h"
+
+#include "db/UFirebird.h"
+
+bool TDM::ConectarBD(IDialogoConexao& dialogo) {
+    config_ = LerConfigBD();
+    if (TentarConexao(config_)) return true;
+    // One chance to correct the settings; stored only when they connect.
+    const TConfigBD novas = dialogo.Executar(config_);
+    if (TentarConexao(novas)) {
+        GravarConfigBD(config_);
+        return true;
+    }
+    return false;
+}
+
+bool TDM::TentarConexao(const TConfigBD& cfg) {
+    Desconectar();
+    config_ = cfg;
+    nomeBanco_ = cfg.Servidor + ":" + cfg.Banco;
+    parametros_ = {"user_name=" + cfg.Usuario, "password=" + cfg.Senha};
+    try {
+        att_ = fb::Conectar(nomeBanco_, cfg.Usuario, cfg.Senha).release();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TDM::TestarConexao(const std::string& nomeBanco, const std::string& usuario, const std::string& senha) {
+    try {
+        fb::TRef<Firebird::IAttachment> att = fb::Conectar(nomeBanco, usuario, senha);
+        fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att->detach(st); });
+        att.release();  // the detach released it
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TDM::Desconectar() noexcept {
+    trsel_.Rollback();
+    triud_.Rollback();
+    qcbd_.reset();
+    fb::TRef<Firebird::IAttachment> att(att_);
+    att_ = nullptr;
+    fb::Desconectar(att);
+}
