@@ -1,0 +1,164 @@
+// The program's start-up with a scripted connection dialog: stored settings
+// that connect, none at all, a cancelled dialog, confirmed settings, settings
+// that fail again, and a config.xml that is not well-formed.
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include <QtTest>
+
+#include "app/UTexto.h"
+#include "tests/support/UBancoTeste.h"
+#include "tests/support/UJanelaTeste.h"
+#include "ui/UInicio.h"
+
+namespace {
+
+// The recovery's dialog: records what it was shown, answers as told.
+class TDialogoRoteiro : public IDialogoConexao {
+public:
+    explicit TDialogoRoteiro(TConfigBD resposta) : resposta_(std::move(resposta)) {}
+    TConfigBD Executar(const TConfigBD& atual) override {
+        mostrados.push_back(atual);
+        return resposta_;
+    }
+    std::vector<TConfigBD> mostrados;
+
+private:
+    TConfigBD resposta_;
+};
+
+class TPastaTemporaria {
+public:
+    TPastaTemporaria() {
+        char modelo[] = "/tmp/quorvel-inicio-XXXXXX";
+        caminho = std::string(::mkdtemp(modelo)) + "/";
+    }
+    ~TPastaTemporaria() {
+        std::error_code ec;
+        std::filesystem::remove_all(caminho, ec);
+    }
+    std::string Config() const { return caminho + "config.xml"; }
+    std::optional<std::string> LerConfig() const {
+        std::ifstream in(Config(), std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void GravarConfig(const std::string& conteudo) const { std::ofstream(Config(), std::ios::binary) << conteudo; }
+    std::string caminho;
+};
+
+TConfigBD ConfigGravada(const std::string& pasta) {
+    TJanelaTeste janela;
+    TDM dm(janela, pasta);
+    return dm.LerConfigBD();
+}
+
+}  // namespace
+
+class TesteInicio : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TBancoTeste> banco;
+
+private slots:
+    void initTestCase() { banco = std::make_unique<TBancoTeste>(); }
+    void cleanupTestCase() { banco.reset(); }
+
+    void configuracaoQueConectaNaoMostraODialogo() {
+        TPastaTemporaria pasta;
+        ConfigGravada(pasta.caminho);  // no file yet
+        {
+            TJanelaTeste janela;
+            TDM dm(janela, pasta.caminho);
+            dm.GravarConfigBD(banco->Config());
+        }
+        const auto antes = pasta.LerConfig();
+        const auto hora = std::filesystem::last_write_time(pasta.Config());
+        QVERIFY(antes.has_value());
+
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(TConfigBD{});
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(programa.Iniciar(dialogo));
+        QVERIFY(dialogo.mostrados.empty());
+        QVERIFY(programa.DM()->Conectado());
+        QVERIFY(programa.Principal() != nullptr);
+        QVERIFY(!programa.Principal()->isVisible());
+        QVERIFY(janela.caixas.empty());
+        QCOMPARE(pasta.LerConfig(), antes);
+        QVERIFY(std::filesystem::last_write_time(pasta.Config()) == hora);
+    }
+
+    void semConfiguracaoDialogoCanceladoTerminaEmSilencio() {
+        TPastaTemporaria pasta;
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(TConfigBD{});
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(!programa.Iniciar(dialogo));
+        QCOMPARE(dialogo.mostrados.size(), std::size_t{1});
+        QVERIFY(dialogo.mostrados[0] == (TConfigBD{"", "", "sysdba", "brickmoss"}));
+        QVERIFY(programa.Principal() == nullptr);
+        QVERIFY(janela.caixas.empty());
+        QVERIFY(!pasta.LerConfig().has_value());
+    }
+
+    void semConfiguracaoDadosConfirmadosSaoGravados() {
+        TPastaTemporaria pasta;
+        TJanelaTeste janela;
+        // The dialog returns the server in upper case.
+        TConfigBD confirmados = banco->Config();
+        confirmados.Servidor = "LOCALHOST";
+        TDialogoRoteiro dialogo(confirmados);
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(programa.Iniciar(dialogo));
+        QCOMPARE(dialogo.mostrados.size(), std::size_t{1});
+        QVERIFY(programa.Principal() != nullptr);
+        QVERIFY(janela.caixas.empty());
+        QCOMPARE(programa.DM()->NomeBanco(), "LOCALHOST:" + banco->Caminho());
+        QVERIFY(ConfigGravada(pasta.caminho) == confirmados);
+    }
+
+    void dadosQueFalhamDeNovoNaoSaoGravados() {
+        TPastaTemporaria pasta;
+        TConfigBD antigos{"127.0.0.1", "/tmp/quorvel-testes/antigo.fdb", "sysdba", "x"};
+        {
+            TJanelaTeste janela;
+            TDM dm(janela, pasta.caminho);
+            dm.GravarConfigBD(antigos);
+        }
+        const auto antes = pasta.LerConfig();
+        TJanelaTeste janela;
+        TConfigBD ruins = banco->Config();
+        ruins.Senha = "errada";
+        TDialogoRoteiro dialogo(ruins);
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(!programa.Iniciar(dialogo));
+        QCOMPARE(dialogo.mostrados.size(), std::size_t{1});
+        QVERIFY(dialogo.mostrados[0] == antigos);
+        QVERIFY(programa.Principal() == nullptr);
+        QVERIFY(janela.caixas.empty());
+        QCOMPARE(pasta.LerConfig(), antes);
+    }
+
+    void configuracaoMalFormadaMostraOErroETermina() {
+        TPastaTemporaria pasta;
+        pasta.GravarConfig("<Configuration><DB servidor=\"x\"></Configuration>");
+        const auto antes = pasta.LerConfig();
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(banco->Config());
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(!programa.Iniciar(dialogo));
+        QVERIFY(dialogo.mostrados.empty());
+        QVERIFY(programa.Principal() == nullptr);
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QVERIFY(janela.caixas[0].icone == TIcone::Erro);
+        QVERIFY(janela.caixas[0].botoes == TBotoes::OK);
+        QVERIFY(!janela.caixas[0].texto.empty());
+        QCOMPARE(pasta.LerConfig(), antes);
+    }
+};
+
+QTEST_MAIN(TesteInicio)
+#include "inicio_test.moc"

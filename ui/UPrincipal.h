@@ -1,0 +1,165 @@
+// The operator's main window: the request files of the inbox folder with
+// their status, the requests and exams of the selected file, the connection
+// in use, the manual and automatic processing modes with their buttons, keys
+// and timer, and the application settings in force (TConfig). It owns the
+// in-memory tables the grids show.
+//
+// Long work (a scan of the inbox folder or a processing run) hands pending
+// window messages to the window while it runs. Only one such piece of work
+// runs at a time: while one runs, the mode choice and the buttons of page
+// "Manual" are disabled (so their keys do nothing), and a timer tick that
+// meets it leaves the timer running so that the next tick tries again.
+//
+// Every event handler shows an error that escapes it in an error box (the
+// error's text) and the window goes on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QTimer>
+#include <QWidget>
+
+#include "app/UJanela.h"
+#include "inbox/UTabelasPedido.h"
+#include "ui/UConfig.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStackedWidget;
+class QStatusBar;
+class QTableView;
+class TDM;
+class TModeloTabela;
+
+// Panel 0's text: "Conectado à DB:" followed by the part of the database
+// name before its first ":" (the server; nothing when the name begins with
+// ":").
+QString TextoConexao(const std::string& nomeBanco);
+
+class TFPrincipal : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creates the window (FormCreate). `dm` must be connected; both must
+    // outlive the window. Messages go to `janela`.
+    TFPrincipal(TDM& dm, IJanela& janela, QWidget* pai = nullptr);
+    ~TFPrincipal() override;
+
+    TDM& DM() { return dm_; }
+    IJanela& Janela() { return janela_; }
+    TTabelasPedido& Tabelas() { return tabelas_; }
+    TConfig Config;
+
+    // ---- window operations offered to the core ----
+    // Progress text in panel 1 of the status bar (empty clears it), then the
+    // pending window messages are handled.
+    void MostrarProgresso(const std::string& texto);
+    // Only the panel text (Qt text), no message handling.
+    void DefinirTextoProgresso(const QString& texto);
+    // Enables the two processing buttons exactly while the file list has rows.
+    void HabilitarBotoes();
+    // The inbox folder's path in lbDiretorio.
+    void MostrarDiretorio(const std::string& caminho);
+
+    // ---- event handlers ----
+    void FormShow();
+    void rgModoProcessamentoClick();
+    void seFrequenciaChange();
+    void cbDataColetaComDataPedidoClick();
+    void timerTimer();
+    // A key released anywhere in the window (the window sees it before the
+    // focused control). F5, F8, F9 press their buttons while page "Manual"
+    // is shown.
+    void FormKeyUp(int tecla);
+    void btnAtualizarClick();
+    void btnProcessarSelecionadoClick();
+    void btnProcessarTodosClick();
+
+    // ---- state ----
+    // True while a scan or a processing run is under way.
+    bool Ocupado() const { return ocupado_; }
+    // The caption of the page shown by nbModoProcessamento.
+    QString PaginaAtual() const;
+    // Shows the page with that caption (none when no page has it).
+    void MostrarPagina(const QString& legenda);
+    // Selected item of rgModoProcessamento: -1 none, 0 "Manual", 1 "Automático".
+    int ModoSelecionado() const;
+    // Selects an item as the operator's click would (the handler runs when
+    // the selection changes).
+    void SelecionarModo(int item);
+
+    // The timer of automatic mode and its tag: the period in milliseconds
+    // that the next automatic cycle gives the timer.
+    QTimer timer;
+    std::int64_t timerTag = 60000;
+
+    // ---- controls ----
+    QLabel* Label3 = nullptr;
+    QGroupBox* rgModoProcessamento = nullptr;
+    QRadioButton* rbManual = nullptr;
+    QRadioButton* rbAutomatico = nullptr;
+    QStackedWidget* nbModoProcessamento = nullptr;
+    QWidget* pgManual = nullptr;
+    QWidget* pgAutomatico = nullptr;
+    QPushButton* btnAtualizar = nullptr;
+    QPushButton* btnProcessarSelecionado = nullptr;
+    QPushButton* btnProcessarTodos = nullptr;
+    QLabel* Label4 = nullptr;
+    QSpinBox* seFrequencia = nullptr;
+    QLabel* lbProximaVerificacao = nullptr;
+    QCheckBox* cbDataColetaComDataPedido = nullptr;
+    QLabel* lbTituloArquivos = nullptr;
+    QLabel* lbDiretorio = nullptr;
+    QTableView* grideArquivos = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QTableView* DBGrid1 = nullptr;
+    QLabel* Label7 = nullptr;
+    QTableView* DBGrid2 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* Painel0 = nullptr;
+    QLabel* Painel1 = nullptr;
+
+protected:
+    // The work the handlers start; the program binds them to the inbox scan
+    // and the processing driver. Tests may watch them.
+    virtual void AtualizarLista();
+    virtual void ProcessarTodos(bool silencioso);
+    virtual void ProcessarSelecionado();
+
+    void showEvent(QShowEvent* evento) override;
+    bool eventFilter(QObject* alvo, QEvent* evento) override;
+
+private:
+    void FormCreate();
+    void CriarControles();
+    void CriarGrades();
+    // Runs `trabalho` as the one piece of long work; false (nothing run) when
+    // another is under way.
+    bool ExecutarTrabalho(const std::function<void()>& trabalho);
+    // One automatic cycle: timer stopped, scan, silent processing, timer
+    // re-armed with the period, next check announced.
+    void CicloAutomatico();
+    // The window's default error display around an event handler.
+    void Protegido(const std::function<void()>& acao);
+    void MostrarErro(const std::exception& erro);
+
+    TDM& dm_;
+    IJanela& janela_;
+    TTabelasPedido tabelas_;
+    TModeloTabela* modeloArquivos_ = nullptr;
+    TModeloTabela* modeloPedidos_ = nullptr;
+    TModeloTabela* modeloExames_ = nullptr;
+    QButtonGroup* grupoModo_ = nullptr;
+    bool ocupado_ = false;
+    bool mostrada_ = false;
+    int modoAnterior_ = -1;
+};
