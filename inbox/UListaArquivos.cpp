@@ -1,0 +1,213 @@
+#include "inbox/UListaArquivos.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "app/UErro.h"
+#include "inbox/UBS.h"
+
+namespace {
+
+std::string NomeSemPasta(const std::string& caminho) {
+    const std::size_t barra = caminho.find_last_of('/');
+    return barra == std::string::npos ? caminho : caminho.substr(barra + 1);
+}
+
+std::string PastaDe(const std::string& caminho) {
+    const std::size_t barra = caminho.find_last_of('/');
+    return barra == std::string::npos ? std::string() : caminho.substr(0, barra + 1);
+}
+
+class TDescritor {
+public:
+    explicit TDescritor(int fd) : fd_(fd) {}
+    ~TDescritor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    TDescritor(const TDescritor&) = delete;
+    TDescritor& operator=(const TDescritor&) = delete;
+    int fd() const { return fd_; }
+    // Closes now; false when close reports an error (a late write failure).
+    bool Fechar() {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool EscreverTudo(int fd, const char* dados, std::size_t n) {
+    while (n > 0) {
+        const ssize_t escrito = ::write(fd, dados, n);
+        if (escrito < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        dados += escrito;
+        n -= static_cast<std::size_t>(escrito);
+    }
+    return true;
+}
+
+// Copies `origem` to a new temporary file in `pasta`, flushed to disk, with
+// the original's permission bits and last-write time. Returns its path, or
+// "" after removing whatever was written.
+std::string CopiarParaTemporario(const std::string& origem, const std::string& pasta) {
+    TDescritor entrada(::open(origem.c_str(), O_RDONLY | O_CLOEXEC));
+    if (entrada.fd() < 0) return "";
+    struct stat info {};
+    if (::fstat(entrada.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+
+    std::string modelo = pasta + "." + NomeSemPasta(origem) + ".XXXXXX";
+    std::vector<char> nome(modelo.begin(), modelo.end());
+    nome.push_back('\0');
+    TDescritor saida(::mkstemp(nome.data()));
+    if (saida.fd() < 0) return "";
+    const std::string temporario = nome.data();
+
+    bool ok = true;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t lido = ::read(entrada.fd(), buffer.data(), buffer.size());
+        if (lido < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (lido == 0) break;
+        if (!EscreverTudo(saida.fd(), buffer.data(), static_cast<std::size_t>(lido))) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok) ok = ::fchmod(saida.fd(), info.st_mode & 07777) == 0;
+    if (ok) {
+        const struct timespec tempos[2] = {info.st_atim, info.st_mtim};
+        ok = ::futimens(saida.fd(), tempos) == 0;
+    }
+    if (ok) ok = ::fsync(saida.fd()) == 0;
+    if (!saida.Fechar()) ok = false;
+    if (!ok) {
+        ::unlink(temporario.c_str());
+        return "";
+    }
+    return temporario;
+}
+
+void SincronizarPasta(const std::string& pasta) {
+    TDescritor d(::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (d.fd() >= 0) ::fsync(d.fd());
+}
+
+}  // namespace
+
+TListaArquivos::TListaArquivos(TTabelasPedido& tabelas, TLeitorPedidos& leitor, TValidacao& validacao,
+                               IJanela& janela, std::string diretorio)
+    : tabelas_(tabelas), leitor_(leitor), validacao_(validacao), janela_(janela), diretorio_(std::move(diretorio)) {
+    tabelas_.cdsArquivos.AposRolar = [this](TTabela&) { cdsArquivosAfterScroll(); };
+}
+
+TListaArquivos::~TListaArquivos() { tabelas_.cdsArquivos.AposRolar = nullptr; }
+
+void TListaArquivos::cdsArquivosAfterScroll() {
+    const TTabela& arquivos = tabelas_.cdsArquivos;
+    if (!arquivos.EmRepouso()) return;
+    if (arquivos.Vazia()) {
+        leitor_.LimparTabelas();
+        return;
+    }
+    leitor_.CarregarArquivo(arquivos.Texto("nome_arquivo"));
+}
+
+void TListaArquivos::HabilitarBotoes() {
+    if (AoHabilitarBotoes) AoHabilitarBotoes(!tabelas_.cdsArquivos.Vazia());
+}
+
+void TListaArquivos::AtualizarLista() {
+    if (AoMostrarDiretorio) AoMostrarDiretorio(diretorio_);
+    const std::vector<TFile> lista = ListarArquivos(diretorio_, "*.xml");
+
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    arquivos.Esvaziar();
+    int antigos = 0;
+    const TDataHora inicioDoDia = TDataHora::Hoje();
+    for (const TFile& arquivo : lista) {
+        const std::string caminho = arquivo.Caminho;
+        try {
+            if (inicioDoDia > arquivo.DataHora) ++antigos;
+            janela_.MostrarProgresso("Lendo arquivo " + NomeSemPasta(caminho));
+            arquivos.Inserir();
+            arquivos.DefinirTexto("nome_arquivo", caminho);
+            arquivos.Definir("status", 0);
+            arquivos.Definir("data_horario", arquivo.DataHora);
+            arquivos.Gravar();  // reads the file
+            janela_.ProcessarMensagens();
+            if (!validacao_.ValidarArquivo()) {
+                arquivos.Editar();
+                arquivos.Definir("status", -1);
+                arquivos.Gravar();
+            }
+        } catch (const std::exception& e) {
+            arquivos.Cancelar();
+            janela_.Mensagem("Arquivo: " + caminho + "\r" + e.what(), TIcone::Erro, TBotoes::OK);
+        }
+        janela_.ProcessarMensagens();
+    }
+
+    try {
+        arquivos.Primeiro();
+    } catch (const std::exception& e) {
+        // The first file cannot be read: the request tables stay empty and
+        // the scan still finishes (buttons, question).
+        janela_.Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
+    }
+    HabilitarBotoes();
+    janela_.MostrarProgresso("");
+
+    if (antigos > 0 &&
+        janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
+                         "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?",
+                         TIcone::Confirmacao, TBotoes::SimNao) == TResposta::Sim)
+        MoverArquivosAntigos();
+}
+
+void TListaArquivos::MoverArquivosAntigos() {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    // The walk only needs the paths: the files are not read on the way (the
+    // scan that follows reads them again).
+    struct TSemLeitura {
+        TTabela& t;
+        std::function<void(TTabela&)> guardado = std::exchange(t.AposRolar, nullptr);
+        ~TSemLeitura() { t.AposRolar = std::move(guardado); }
+    };
+    {
+        arquivos.Congelar();
+        TSemLeitura semLeitura{arquivos};
+        const TDataHora inicioDoDia = TDataHora::Hoje();
+        for (arquivos.Primeiro(); !arquivos.Fim(); arquivos.Proximo())
+            if (arquivos.Data("data_horario") < inicioDoDia) MoverParaProcessados(arquivos.Texto("nome_arquivo"));
+        arquivos.Descongelar();
+    }
+    AtualizarLista();
+}
+
+bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
+    const std::string pasta = PastaDe(caminho) + "processados/";
+    const std::string destino = pasta + NomeSemPasta(caminho);
+    struct stat info {};
+    if (::stat(pasta.c_str(), &info) != 0) ::mkdir(pasta.c_str(), 0777);  // a failure shows in the copy
+
+    const std::string temporario = CopiarParaTemporario(caminho, pasta);
+    if (temporario.empty()) return false;
+    if (::rename(temporario.c_str(), destino.c_str()) != 0) {
+        ::unlink(temporario.c_str());
+        return false;
+    }
+    SincronizarPasta(pasta);
+    return ::unlink(caminho.c_str()) == 0;
+}

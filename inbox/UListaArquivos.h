@@ -1,0 +1,92 @@
+// The inbox folder and its file list (cdsArquivos): the scan that lists,
+// reads and validates every request file of the folder, the file list's
+// notification that keeps the request tables on the current file, and the
+// moves of files into the processed folder.
+//
+// Folders: the inbox folder is given as a path ending with "/"; the
+// processed folder of a file is "processados/" inside the file's own folder.
+// The window is reached only through IJanela (boxes, progress text, pending
+// messages) and the two hooks below.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/UJanela.h"
+#include "inbox/ULeitor.h"
+#include "inbox/UTabelasPedido.h"
+#include "inbox/UValidacao.h"
+
+class TListaArquivos {
+public:
+    // Installs cdsArquivosAfterScroll as the file list's AposRolar (removed
+    // again by the destructor). Every reference must outlive the object.
+    TListaArquivos(TTabelasPedido& tabelas, TLeitorPedidos& leitor, TValidacao& validacao, IJanela& janela,
+                   std::string diretorio);
+    ~TListaArquivos();
+    TListaArquivos(const TListaArquivos&) = delete;
+    TListaArquivos& operator=(const TListaArquivos&) = delete;
+
+    const std::string& Diretorio() const { return diretorio_; }
+
+    // Shows the inbox folder's path (the window's lbDiretorio).
+    std::function<void(const std::string&)> AoMostrarDiretorio;
+    // Enables (true) or disables the buttons btnProcessarSelecionado and
+    // btnProcessarTodos.
+    std::function<void(bool)> AoHabilitarBotoes;
+
+    // Scans the inbox folder and rebuilds the file list:
+    // - shows the folder; lists its "*.xml" files (letter case ignored). A
+    //   listing failure (EErro) goes to the caller before the list is touched;
+    // - empties the list; for each file: progress "Lendo arquivo <name>", a
+    //   row nome_arquivo = path, status 0, data_horario = last write, saved
+    //   (which reads it); then ValidarArquivo, and status -1 when it fails.
+    //   A failure there (a file that cannot be parsed) shows the error box
+    //   "Arquivo: <path>" CR "<description>" (OK) and the scan goes on; the
+    //   row stays "Pendente". Pending window messages are handled after each
+    //   saved row and after each file;
+    // - goes to the first row (reads its file; an empty list empties the
+    //   request tables). A first file that cannot be read is shown in an
+    //   error box and the scan goes on;
+    // - HabilitarBotoes, clears the progress text;
+    // - when some listed file was last written before today (local
+    //   midnight), asks "Existe(m) arquivos não processados de outros dias."
+    //   CR LF "Deseja movê-los para a pasta de arquivos PROCESSADOS?" (Yes /
+    //   No); Yes runs MoverArquivosAntigos.
+    void AtualizarLista();
+
+    // The file list's notification (after its current row changed, after a
+    // row was saved): nothing while a row is being added or edited; an empty
+    // list empties the request tables; otherwise the current row's file is
+    // read. A failure of the reading (EErroXML) goes to whoever moved or
+    // saved the row - for a move by the operator, the window's error display.
+    void cdsArquivosAfterScroll();
+
+    // The status display text of the current row ("" for an empty list).
+    std::string cdsArquivosstatusGetText() const { return tabelas_.cdsArquivosstatusGetText(); }
+
+    // AoHabilitarBotoes(true) when the file list has rows, else false.
+    void HabilitarBotoes();
+
+    // Moves every listed file last written before today to the processed
+    // folder (results not looked at; files are not read meanwhile), then
+    // scans again.
+    void MoverArquivosAntigos();
+
+    // Moves the file into "processados/" beside it (the folder is created
+    // when missing, one level). The bytes go to a temporary file in that
+    // folder, are flushed to disk, and the temporary file is renamed to the
+    // file's name, replacing an older copy; only then is the original
+    // deleted. True when the copy is in place and the original is gone.
+    // False otherwise, showing nothing: a failed copy leaves the original
+    // untouched, no partial file and any older copy as it was; a failed
+    // deletion leaves the original and the complete copy.
+    static bool MoverParaProcessados(const std::string& caminho);
+
+private:
+    TTabelasPedido& tabelas_;
+    TLeitorPedidos& leitor_;
+    TValidacao& validacao_;
+    IJanela& janela_;
+    std::string diretorio_;
+};

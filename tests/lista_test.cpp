@@ -1,0 +1,305 @@
+// The inbox scan and the file list: which files are listed, their statuses,
+// the boxes of a scan, the question about files of earlier days, and the
+// moves into the processed folder (including the ones that fail).
+#include "inbox/UListaArquivos.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/UErro.h"
+#include "log/ULog.h"
+#include "tests/support/UBancoTeste.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kDados = std::string(QUORVEL_DADOS_TESTE) + "/lista/";
+
+std::string Ler(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void Escrever(const fs::path& p, const std::string& conteudo) { std::ofstream(p, std::ios::binary) << conteudo; }
+
+// Sets the file's last write to `dias` days ago at hh:mm:00 local time.
+void DefinirData(const fs::path& p, int dias, int hora, int minuto) {
+    std::time_t agora = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&agora, &tm);
+    tm.tm_mday -= dias;
+    tm.tm_hour = hora;
+    tm.tm_min = minuto;
+    tm.tm_sec = 0;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    const timeval tempos[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimes(p.c_str(), tempos), 0);
+}
+
+std::vector<std::string> Nomes(const fs::path& pasta) {
+    std::vector<std::string> r;
+    if (fs::exists(pasta))
+        for (const auto& e : fs::directory_iterator(pasta)) r.push_back(e.path().filename().string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+// A temporary folder with the inbox folder "arquivos" inside.
+fs::path NovaRaiz() {
+    char modelo[] = "/tmp/lista_test_XXXXXX";
+    if (!mkdtemp(modelo)) throw std::runtime_error("mkdtemp");
+    fs::create_directory(fs::path(modelo) / "arquivos");
+    return modelo;
+}
+
+class ListaTeste : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ambiente_ = std::make_unique<TDMTeste>(); }
+    static void TearDownTestSuite() { ambiente_.reset(); }
+
+    void SetUp() override {
+        Log::DefinirArquivo((raiz / "log.txt").string());
+        janela.Limpar();
+        janela.ResponderSempre(TResposta::Nao);
+        lista.AoMostrarDiretorio = [this](const std::string& d) { diretorioMostrado = d; };
+        lista.AoHabilitarBotoes = [this](bool b) { botoes.push_back(b); };
+    }
+    void TearDown() override {
+        fs::permissions(entrada, fs::perms::owner_all);
+        fs::remove_all(raiz);
+    }
+
+    void Copiar(const std::string& fixture, const std::string& nome) {
+        fs::copy_file(kDados + fixture, entrada / nome, fs::copy_options::overwrite_existing);
+    }
+    std::string Caminho(const std::string& nome) const { return (entrada / nome).string(); }
+
+    // Rows of the file list: "name status" in the list's order.
+    std::vector<std::string> Linhas() const {
+        std::vector<std::string> r;
+        const TTabela& t = tp.cdsArquivos;
+        for (int i = 0; i < t.Contar(); ++i)
+            r.push_back(fs::path(t.TextoExibicaoEm(i, "nome_arquivo")).filename().string() + " " +
+                        t.TextoExibicaoEm(i, "status"));
+        return r;
+    }
+
+    static std::unique_ptr<TDMTeste> ambiente_;
+    fs::path raiz = NovaRaiz();
+    fs::path entrada = raiz / "arquivos";
+    TJanelaTeste janela;
+    TTabelasPedido tp;
+    TLeitorPedidos leitor{tp};
+    TValidacao validacao{tp, *ambiente_->dm, janela};
+    TListaArquivos lista{tp, leitor, validacao, janela, entrada.string() + "/"};
+    std::string diretorioMostrado;
+    std::vector<bool> botoes;
+};
+
+std::unique_ptr<TDMTeste> ListaTeste::ambiente_;
+
+}  // namespace
+
+TEST_F(ListaTeste, SoArquivosXmlDaPastaDeEntrada) {
+    Copiar("valido.xml", "a.xml");
+    Copiar("valido.xml", "B.XML");
+    Copiar("valido.xml", "c.txt");
+    fs::create_directory(entrada / "processados");
+    Copiar("valido.xml", "processados/d.xml");
+    lista.AtualizarLista();
+    EXPECT_EQ(diretorioMostrado, entrada.string() + "/");
+    EXPECT_EQ(Linhas(), (std::vector<std::string>{"B.XML Pendente", "a.xml Pendente"}));
+    EXPECT_EQ(botoes, std::vector<bool>{true});
+    EXPECT_TRUE(janela.caixas.empty());
+    EXPECT_EQ(tp.cdsArquivos.IndiceAtual(), 0);
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1");
+    EXPECT_EQ(std::count(janela.progressos.begin(), janela.progressos.end(), "Lendo arquivo a.xml"), 1);
+    EXPECT_EQ(std::count(janela.progressos.begin(), janela.progressos.end(), "Lendo arquivo B.XML"), 1);
+    EXPECT_EQ(janela.progressoAtual, "");
+}
+
+TEST_F(ListaTeste, ArquivoComErroListadoPorUltimoEPrimeiroFicaAtual) {
+    Copiar("sem_sexo.xml", "a.xml");
+    Copiar("valido.xml", "b.xml");
+    lista.AtualizarLista();
+    EXPECT_EQ(Linhas(), (std::vector<std::string>{"b.xml Pendente", "a.xml Com erro"}));
+    EXPECT_EQ(tp.cdsArquivos.Texto("nome_arquivo"), Caminho("b.xml"));
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1") << "the first row's requests are in the request tables";
+    EXPECT_EQ(tp.cdsExames.Contar(), 1);
+    tp.cdsArquivos.Proximo();
+    EXPECT_EQ(tp.cdsArquivos.Texto("erros"), "Protocolo S1: Sexo inv\xE1lido para pacientePAULA\r\n");
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "S1") << "moving the selection reads the file";
+    EXPECT_EQ(lista.cdsArquivosstatusGetText(), "Com erro");
+}
+
+TEST_F(ListaTeste, ArquivoMalformadoMostraACaixaEFicaPendente) {
+    Copiar("valido.xml", "a.xml");
+    Copiar("malformado.xml", "m.xml");
+    lista.AtualizarLista();
+    ASSERT_EQ(janela.caixas.size(), 1u);
+    const auto& caixa = janela.caixas[0];
+    EXPECT_EQ(caixa.icone, TIcone::Erro);
+    EXPECT_EQ(caixa.botoes, TBotoes::OK);
+    EXPECT_EQ(caixa.texto.rfind("Arquivo: " + Caminho("m.xml") + "\rErro de XML na linha 5: ", 0), 0u) << caixa.texto;
+    EXPECT_EQ(Linhas(), (std::vector<std::string>{"a.xml Pendente", "m.xml Pendente"}));
+    EXPECT_EQ(botoes, std::vector<bool>{true});
+    // Selecting it later: the failure goes to the window, the tables are empty.
+    EXPECT_THROW(tp.cdsArquivos.MoverPara(1), EErroXML);
+    EXPECT_EQ(tp.cdsArquivos.Texto("erros"), "");
+    EXPECT_EQ(tp.cdsPedidos.ContarTodas(), 0);
+}
+
+TEST_F(ListaTeste, PrimeiroArquivoIlegivelNaoInterrompeAVarredura) {
+    Copiar("malformado.xml", "0.xml");
+    Copiar("valido.xml", "a.xml");
+    DefinirData(entrada / "a.xml", 3, 12, 0);
+    janela.Responder(TResposta::OK);
+    janela.Responder(TResposta::OK);
+    janela.Responder(TResposta::Nao);
+    lista.AtualizarLista();
+    ASSERT_EQ(janela.caixas.size(), 3u);
+    EXPECT_EQ(janela.caixas[0].texto.rfind("Arquivo: " + Caminho("0.xml"), 0), 0u);
+    EXPECT_EQ(janela.caixas[1].texto.rfind("Erro de XML na linha", 0), 0u) << janela.caixas[1].texto;
+    EXPECT_EQ(janela.caixas[2].icone, TIcone::Confirmacao) << "the scan went on to its question";
+    EXPECT_EQ(botoes, std::vector<bool>{true});
+    EXPECT_EQ(tp.cdsPedidos.ContarTodas(), 0);
+}
+
+TEST_F(ListaTeste, PastaVaziaOuAusente) {
+    lista.AtualizarLista();
+    EXPECT_TRUE(tp.cdsArquivos.Vazia());
+    EXPECT_EQ(botoes, std::vector<bool>{false});
+    EXPECT_EQ(lista.cdsArquivosstatusGetText(), "");
+    EXPECT_TRUE(janela.caixas.empty());
+
+    fs::remove_all(entrada);
+    leitor.CarregarArquivo(kDados + "valido.xml");
+    lista.AtualizarLista();
+    EXPECT_EQ(tp.cdsPedidos.ContarTodas(), 0) << "an empty list empties the request tables";
+    EXPECT_EQ(botoes, (std::vector<bool>{false, false}));
+    fs::create_directory(entrada);
+}
+
+TEST_F(ListaTeste, ArquivosDeOutrosDias) {
+    Copiar("valido.xml", "ontem.xml");
+    Copiar("valido.xml", "hoje.xml");
+    DefinirData(entrada / "ontem.xml", 1, 23, 59);
+    DefinirData(entrada / "hoje.xml", 0, 0, 0);
+
+    janela.Responder(TResposta::Nao);
+    lista.AtualizarLista();
+    ASSERT_EQ(janela.caixas.size(), 1u);
+    EXPECT_EQ(janela.caixas[0].texto,
+              "Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
+              "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?");
+    EXPECT_EQ(janela.caixas[0].icone, TIcone::Confirmacao);
+    EXPECT_EQ(janela.caixas[0].botoes, TBotoes::SimNao);
+    EXPECT_EQ(Nomes(entrada), (std::vector<std::string>{"hoje.xml", "ontem.xml"}));
+
+    janela.Limpar();
+    janela.Responder(TResposta::Sim);
+    lista.AtualizarLista();
+    EXPECT_EQ(janela.caixas.size(), 1u) << "the scan after the move finds no old file and asks nothing";
+    EXPECT_EQ(Nomes(entrada), (std::vector<std::string>{"hoje.xml", "processados"}));
+    EXPECT_EQ(Nomes(entrada / "processados"), std::vector<std::string>{"ontem.xml"});
+    EXPECT_EQ(Linhas(), std::vector<std::string>{"hoje.xml Pendente"});
+    EXPECT_EQ(Ler(entrada / "processados" / "ontem.xml"), Ler(kDados + "valido.xml"));
+
+    // A file of today at 00:00 alone: no question.
+    janela.Limpar();
+    lista.AtualizarLista();
+    EXPECT_TRUE(janela.caixas.empty());
+}
+
+TEST(MoverParaProcessados, SubstituiACopiaAntiga) {
+    const fs::path raiz = NovaRaiz();
+    const fs::path entrada = raiz / "arquivos";
+    Escrever(entrada / "a.xml", "novo");
+    EXPECT_TRUE(TListaArquivos::MoverParaProcessados((entrada / "a.xml").string())) << "creates processados/";
+    Escrever(entrada / "a.xml", "mais novo");
+    EXPECT_TRUE(TListaArquivos::MoverParaProcessados((entrada / "a.xml").string()));
+    EXPECT_EQ(Nomes(entrada), std::vector<std::string>{"processados"});
+    EXPECT_EQ(Nomes(entrada / "processados"), std::vector<std::string>{"a.xml"});
+    EXPECT_EQ(Ler(entrada / "processados" / "a.xml"), "mais novo");
+    EXPECT_FALSE(TListaArquivos::MoverParaProcessados((entrada / "nao_existe.xml").string()));
+    EXPECT_EQ(Nomes(entrada / "processados"), std::vector<std::string>{"a.xml"});
+    fs::remove_all(raiz);
+}
+
+// Runs `f` in a child process and returns its exit status.
+template <typename F>
+int EmProcessoFilho(F f) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(f());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The copy succeeds but the original cannot be deleted. The inbox folder is
+// made read-only for the mover; as root (whom permissions do not stop) the
+// move runs in a child process that has dropped to the "nobody" user.
+TEST(MoverParaProcessados, CopiaFeitaMasOriginalNaoApagado) {
+    const fs::path raiz = NovaRaiz();
+    const fs::path entrada = raiz / "arquivos";
+    const fs::path processados = entrada / "processados";
+    Escrever(entrada / "a.xml", "conteudo do pedido");
+    fs::create_directory(processados);
+    fs::permissions(processados, fs::perms::all);
+    fs::permissions(raiz, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(entrada, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(entrada / "a.xml", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                           fs::perms::others_read);
+    const bool root = ::geteuid() == 0;
+    if (!root) fs::permissions(entrada, fs::perms::owner_read | fs::perms::owner_exec);
+
+    const int r = EmProcessoFilho([&] {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 99;
+        return TListaArquivos::MoverParaProcessados((entrada / "a.xml").string()) ? 1 : 0;
+    });
+    fs::permissions(entrada, fs::perms::owner_all);
+    EXPECT_EQ(r, 0) << "false expected";
+    EXPECT_EQ(Ler(entrada / "a.xml"), "conteudo do pedido") << "the original stays";
+    EXPECT_EQ(Nomes(processados), std::vector<std::string>{"a.xml"}) << "the complete copy, no temporary file";
+    EXPECT_EQ(Ler(processados / "a.xml"), "conteudo do pedido");
+    fs::remove_all(raiz);
+}
+
+// A copy that fails halfway (the file-size limit stands in for a full disk)
+// leaves the original, the older copy and nothing else.
+TEST(MoverParaProcessados, CopiaInterrompidaNaoDeixaArquivoTruncado) {
+    const fs::path raiz = NovaRaiz();
+    const fs::path entrada = raiz / "arquivos";
+    const fs::path processados = entrada / "processados";
+    const std::string grande(200000, 'x');
+    Escrever(entrada / "a.xml", grande);
+    fs::create_directory(processados);
+    Escrever(processados / "a.xml", "copia antiga");
+
+    const int r = EmProcessoFilho([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limite{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limite) != 0) return 99;
+        return TListaArquivos::MoverParaProcessados((entrada / "a.xml").string()) ? 1 : 0;
+    });
+    EXPECT_EQ(r, 0) << "false expected";
+    EXPECT_EQ(Ler(entrada / "a.xml"), grande);
+    EXPECT_EQ(Nomes(processados), std::vector<std::string>{"a.xml"});
+    EXPECT_EQ(Ler(processados / "a.xml"), "copia antiga");
+    fs::remove_all(raiz);
+}
