@@ -115,12 +115,29 @@ public:
     std::string BuscarGrupoPadrao() noexcept;
 
     // ---- key generators ----
+    // A new code for `tabela` from its generator GEN_<tabela>; a missing
+    // generator is created and seeded with the table's highest code
+    // (<first three letters>_cod) + 1, which is returned. Never throws.
     std::int32_t NovoCodigo(const std::string& tabela) noexcept;
 
     // ---- laboratory rules ----
+    // cnv_cod of the plan named `nome`; -1 when none or on any error (a
+    // statement error has been shown by the query builder). Never throws.
     std::int32_t BuscarCodigoConvenio(const std::string& nome) noexcept;
+    // The due date of the exam collected at `dataColeta` (null gives null,
+    // reading nothing): exa_dia_ent business days after it (kind "D"; days
+    // listed in the setting "GER_DiasNaoUteis" and holidays skipped), or that
+    // many hours after it (any other kind); an unknown exam counts 5 business
+    // days. Throws EErroBD on database errors, and EErro when no day can be
+    // counted within MaxDiasEntrega days (every weekday non-working, or
+    // holidays covering every working day).
     TVariante CalcularDataEntrega(std::int32_t exame, const TVariante& dataColeta);
+    static constexpr int MaxDiasEntrega = 3660;
+    // Whether FER_FERIADOS holds the day and month of `data`. Throws EErroBD.
     bool EhFeriado(const TDataHora& data);
+    // Price data of the exam for the plan; Encontrado false and zero values
+    // when the plan's price table has no row for it. Throws EErroBD when the
+    // statement fails.
     TExameConvenio BuscarValorExame(std::int32_t exame, std::int32_t convenio);
 
     TTransacao& TRSEL() { return trsel_; }
@@ -139,6 +156,14 @@ public:
     std::function<void(const TRegistro&)> AoExecutar;
 
 private:
+    // Operations of NovoCodigo, each with its own query; errors stay inside.
+    // The generator's new value, -1 when it cannot be read.
+    std::int32_t IncrementarGenerator(const std::string& tabela) noexcept;
+    // The table's highest code, 0 when empty or unreadable.
+    std::int32_t UltimoCodigo(const std::string& tabela) noexcept;
+    void CriarGenerator(const std::string& tabela) noexcept;
+    void AjustarGenerator(const std::string& tabela, std::int32_t valor) noexcept;
+
     IJanela& janela_;
     std::string pasta_;
     std::string nomeBanco_;
