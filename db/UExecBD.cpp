@@ -82,13 +82,28 @@ std::string TExecBD::montarUpdate() const {
     return texto + " where " + montarWhere();
 }
 
+namespace {
+
+// Whether the row has generated key columns and every one holds the integer 0.
+bool GeradosZerados(const std::vector<TCampoBD>& campos) {
+    bool algum = false;
+    for (const TCampoBD& c : campos) {
+        if (!(c.Chave && c.Gerado)) continue;
+        if (c.Valor != TVariante(std::int32_t{0})) return false;
+        algum = true;
+    }
+    return algum;
+}
+
+}  // namespace
+
 void TExecBD::MostrarErro(const std::string& texto) { dm_.Janela().Mensagem(texto, TIcone::Erro, TBotoes::OK); }
 
 bool TExecBD::salvar(bool commit) {
     try {
         // Existence test: committed rows only.
-        bool novo;
-        {
+        bool novo = ZeroGeradoEhNovo && GeradosZerados(Campos);
+        if (!novo) {
             auto q = dm_.NovaQuery(true);
             q->DefinirSQL(" select 1 from " + Tabela + " where " + montarWhere());
             q->Preparar();

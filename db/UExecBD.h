@@ -40,6 +40,11 @@ public:
     std::string Tabela;
     // The row's columns, in statement order. The writer owns them.
     std::vector<TCampoBD> Campos;
+    // When set, a row whose generated key columns all hold the integer 0 is
+    // new without an existence test: it is inserted with new codes, so that a
+    // stored row with the code 0 is never taken for it and overwritten. Off
+    // by default (every key value, 0 included, is looked up first).
+    bool ZeroGeradoEhNovo = false;
 
     // Sets the table and discards every column.
     void definirTabela(const std::string& nome);

@@ -1,0 +1,67 @@
+#include "import/UBuscasExame.h"
+
+#include "app/UTexto.h"
+#include "app/UTipos.h"
+#include "db/UDM.h"
+#include "db/UExecBD.h"
+#include "db/UPesquisaBD.h"
+
+namespace {
+
+// The first row's value of `coluna` as an integer, or 0 when the search
+// failed or found nothing.
+std::int32_t PrimeiroCodigo(TPesquisaBD& pesquisa, const std::string& coluna) {
+    if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
+        return VariantParaInteiro(pesquisa.Resultado.Campo(coluna));
+    return 0;
+}
+
+}  // namespace
+
+std::int32_t TBuscasExame::BuscarExame(const std::string& codigo) {
+    TPesquisaBD pesquisa(dm_);
+    pesquisa.Tabela = "exa_exames";
+    pesquisa.Campos.push_back("exa_cod");
+    pesquisa.Condicoes.emplace_back("exa_cod_vis", "=", TVariante(codigo));
+    return PrimeiroCodigo(pesquisa, "exa_cod");
+}
+
+std::int32_t TBuscasExame::BuscarMaterial(std::int32_t exame, const std::string& material) {
+    if (!material.empty()) {
+        {
+            TPesquisaBD pesquisa(dm_);
+            pesquisa.Tabela = "mat_material";
+            pesquisa.Campos.push_back("mat_cod");
+            // The blanks around mat_dsc give the parameter the name mat_dsc1.
+            pesquisa.Condicoes.emplace_back("upper( mat_dsc )", "=", TVariante(MaiusculasAZ(material)));
+            if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
+                return VariantParaInteiro(pesquisa.Resultado.Campo("mat_cod"));
+        }
+        TExecBD exec(dm_);
+        exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
+        exec.definirTabela("mat_material");
+        exec.adicionar("mat_cod", std::int32_t{0}, true, true);
+        exec.adicionar("mat_dsc", TVariante(material), false, false);
+        if (exec.salvar(true)) return VariantParaInteiro(exec.valorCampo("mat_cod"));
+        return 0;
+    }
+    TPesquisaBD pesquisa(dm_);
+    pesquisa.Tabela = "mla_modelolaudo mla   inner join mla_mat mm on mm.mla_cod = mla.mla_cod";
+    pesquisa.Campos.push_back("mm.mat_cod");
+    pesquisa.Condicoes.emplace_back("mla.exa_cod = " + std::to_string(exame));
+    pesquisa.Condicoes.emplace_back("mla.mla_pri = 1");
+    const std::string ordem = "mm.mm_mat_pri desc";
+    pesquisa.Ordens.push_back(TOrdem{ordem, ordem, false});
+    pesquisa.Ordem = ordem;
+    return PrimeiroCodigo(pesquisa, "mat_cod");
+}
+
+std::int32_t TBuscasExame::BuscarExamePedido(std::int32_t pedido, std::int32_t exame, std::int32_t material) {
+    TPesquisaBD pesquisa(dm_);
+    pesquisa.Tabela = "exp_examespedidos";
+    pesquisa.Campos.push_back("exp_cod");
+    pesquisa.Condicoes.emplace_back("ped_cod", "=", TVariante(pedido));
+    pesquisa.Condicoes.emplace_back("exa_cod", "=", TVariante(exame));
+    pesquisa.Condicoes.emplace_back("mat_cod", "=", TVariante(material));
+    return PrimeiroCodigo(pesquisa, "exp_cod");
+}

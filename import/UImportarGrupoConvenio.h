@@ -1,0 +1,47 @@
+// The group and the insurance plan of the request being processed: found by
+// their descriptions in grp_grupos and cnv_convenios, created when missing.
+// Neither importer ever changes a stored row.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "inbox/UTabelasPedido.h"
+
+class TDM;
+
+class TImportadorGrupoConvenio {
+public:
+    // Reads the current row of tabelas.cdsPedidos; both objects are the
+    // caller's and must outlive the importer.
+    TImportadorGrupoConvenio(TDM& dm, TTabelasPedido& tabelas) : dm_(dm), tabelas_(tabelas) {}
+
+    // The request's grp_cod.
+    // - `grupo` empty: the setting "PED_GRUPOPADRAO" as a whole number, 0 when
+    //   it is missing or not a whole number; nothing is looked up or written.
+    // - Otherwise the first grp_grupos row whose grp_dsc equals `grupo`
+    //   (unchanged: no trimming, letter case significant); when there is none
+    //   (or the search failed, which the query builder has shown), a new group
+    //   (grp_cod generated, grp_cod_vis = SiglaGrupo(grupo), grp_dsc = grupo).
+    // - 0 when the group could not be created (the row writer showed why).
+    // Never throws.
+    std::int32_t ImportarGrupo();
+
+    // The request's cnv_cod: the first cnv_convenios row whose cnv_nom equals
+    // `convenio_nome` (the empty name included), else a new plan with the
+    // flags cnv_usa_fat "N", cnv_usa_tiss "N", cnv_atv "S". 0 when it could be
+    // neither found nor created. Never throws.
+    std::int32_t ImportarConvenio();
+
+    // The short code of a new group: with one word, the first three
+    // characters of `descricao` itself; with several, the first two
+    // characters of every word, joined. Words are separated by runs of
+    // characters not above the blank; a part in double quotes is one word
+    // (a doubled quote inside stands for one quote). "Hospital Santa Casa" ->
+    // "HoSaCa", "Particular" -> "Par", "" -> "".
+    static std::string SiglaGrupo(const std::string& descricao);
+
+private:
+    TDM& dm_;
+    TTabelasPedido& tabelas_;
+};

@@ -1,0 +1,158 @@
+#include "import/UImportarPedido.h"
+
+#include <exception>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "app/UTipos.h"
+#include "db/UDM.h"
+#include "db/UExecBD.h"
+#include "db/UPesquisaBD.h"
+#include "import/UBuscasExame.h"
+#include "inbox/UBS.h"
+
+namespace {
+
+TVariante Texto(const std::string& s) { return TVariante(s); }
+
+TImportadorPedido::TSorteio SorteioPadrao() {
+    auto gerador = std::make_shared<std::mt19937>(std::random_device{}());
+    return [gerador]() { return std::uniform_int_distribution<int>(0, 999)(*gerador); };
+}
+
+// The value of a date or time column as a date-time; a missing one reads as
+// zero.
+TDataHora DataOuZero(const TTabela& tabela, const std::string& coluna) {
+    return tabela.Nulo(coluna) ? TDataHora() : tabela.Data(coluna);
+}
+
+}  // namespace
+
+TImportadorPedido::TImportadorPedido(TDM& dm, TTabelasPedido& tabelas, const TConfig& config, TSorteio sorteio)
+    : dm_(dm), tabelas_(tabelas), config_(config), sorteio_(sorteio ? std::move(sorteio) : SorteioPadrao()) {}
+
+std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_t medico, std::int32_t grupo,
+                                               std::int32_t convenio) {
+    std::int32_t resultado = 0;
+    try {
+        TTabela& ped = tabelas_.cdsPedidos;
+        const std::string protocolo = ped.Texto("protocolo");
+
+        // 1. The order, found by its visible code.
+        std::int32_t achado = 0;
+        {
+            TPesquisaBD pesquisa(dm_);
+            pesquisa.Tabela = "ped_pedidos";
+            pesquisa.Campos.push_back("ped_cod");
+            pesquisa.Condicoes.emplace_back("ped_cod_vis", "=", Texto(protocolo));
+            if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
+                achado = VariantParaInteiro(pesquisa.Resultado.Campo("ped_cod"));
+        }
+        resultado = achado;
+
+        // 2. The order row.
+        const TVariante codigoAcesso =
+            PrimeiroPreenchido({ped.Texto("codigo_acesso"), CompletarEsquerda(std::to_string(sorteio_()), 4, '0')});
+        auto textoOuZero = [&](const std::string& coluna) {
+            const std::string t = ped.Texto(coluna);
+            return Texto(t.empty() ? std::string("0") : t);
+        };
+        auto simNao = [&](const std::string& coluna) { return Texto(ped.Texto(coluna) == "S" ? "S" : "N"); };
+
+        TExecBD exec(dm_);
+
+        exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
+        exec.definirTabela("ped_pedidos");
+        exec.adicionar("ped_cod", TVariante(achado), true, true);
+        exec.adicionar("ped_cod_vis", Texto(protocolo), false, false);
+        exec.adicionar("ped_dat", ped.Nulo("data") ? TVariante() : TVariante(ped.Data("data")), false, false);
+        exec.adicionar("ped_hor", ped.Nulo("horario") ? TVariante() : TVariante(ped.Data("horario")), false,
+                            false);
+        exec.adicionar("ped_ida", Texto(ped.Texto("idade_paciente")), false, false);
+        exec.adicionar("ped_orc", Texto("N"), false, false);
+        exec.adicionar("cli_cod", TVariante(cliente), false, false);
+        exec.adicionar("ped_vlr_tot_exa", Texto(ped.Texto("valor_total_exames")), false, false);
+        exec.adicionar("ped_vlr_cob_cli", Texto(ped.Texto("valor_cobrar_paciente")), false, false);
+        exec.adicionar("ped_vlr_des_cli", Texto(ped.Texto("valor_desconto_paciente")), false, false);
+        exec.adicionar("ped_vlr_tot_cli", Texto(ped.Texto("valor_total_paciente")), false, false);
+        exec.adicionar("ped_vlr_pgo", Texto(ped.Texto("valor_pago_paciente")), false, false);
+        exec.adicionar("cnv_cod", TVariante(convenio), false, false);
+        exec.adicionar("grp_cod", TVariante(grupo), false, false);
+        exec.adicionar("ped_mat_cnv", Texto(ped.Texto("convenio_matricula")), false, false);
+        exec.adicionar("ped_vnc_cnv", Texto(ped.Texto("convenio_vencimento")), false, false);
+        exec.adicionar("med_cod", medico > 0 ? TVariante(medico) : TVariante(), false, false);
+        exec.adicionar("ped_obs", Texto(ped.Texto("observacao_protocolo")), false, false);
+        exec.adicionar("ped_fat", Texto("N"), false, false);
+        exec.adicionar("ped_cod_ace", codigoAcesso, false, false);
+        exec.adicionar("ped_obs_lau", Texto(ped.Texto("observacao_laudo")), false, false);
+        exec.adicionar("ped_cnv_cob", textoOuZero("convenio_cobertura"), false, false);
+        exec.adicionar("ped_cnv_des", textoOuZero("convenio_desconto"), false, false);
+        exec.adicionar("ped_num_prn", Texto(""), false, false);
+        exec.adicionar("ped_vlr_tot_cmp", TVariante(std::int32_t{0}), false, false);
+        exec.adicionar("ped_pub_web", Texto("N"), false, false);
+        exec.adicionar("ped_opc_lau_imp_rg", simNao("imprimir_rg"), false, false);
+        exec.adicionar("ped_opc_lau_imp_cpf", simNao("imprimir_cpf"), false, false);
+        if (!exec.salvar(true)) return achado;
+
+        // 3. The order's code.
+        resultado = VariantParaInteiro(exec.valorCampo("ped_cod"));
+        double totalExames = 0;
+        double totalCmp = 0;
+
+        // 4. One line per exam the laboratory knows.
+        TBuscasExame buscas(dm_);
+        TTabela& exa = tabelas_.cdsExames;
+        const bool dataDoPedido = config_.DataColetaComDataPedido;
+        for (exa.Primeiro(); !exa.Fim(); exa.Proximo()) {
+            const std::int32_t exame = buscas.BuscarExame(exa.Texto("codigo"));
+            const TExameConvenio preco = dm_.BuscarValorExame(exame, convenio);
+            if (exame <= 0) continue;
+            const std::int32_t material = buscas.BuscarMaterial(exame, exa.Texto("material"));
+            const std::int32_t linha = buscas.BuscarExamePedido(resultado, exame, material);
+
+            const TDataHora data = dataDoPedido ? DataOuZero(ped, "data") : DataOuZero(exa, "coleta_data");
+            const TDataHora hora = dataDoPedido ? DataOuZero(ped, "horario") : DataOuZero(exa, "coleta_horario");
+            TVariante dataColeta;
+            TVariante horaColeta;
+            TVariante dataHoraColeta;
+            if (data.Ms() != 0 && hora.Ms() != 0) {
+                dataColeta = data.ParteData();
+                horaColeta = hora.ParteHora();
+                dataHoraColeta = data.ParteData().MaisMs(hora.ParteHora().Ms());
+            }
+            const TVariante entrega = dm_.CalcularDataEntrega(exame, dataHoraColeta);
+
+            exec.definirTabela("exp_examespedidos");
+            exec.adicionar("ped_cod", TVariante(resultado), true, false);
+            exec.adicionar("exp_cod", TVariante(linha), true, true);
+            exec.adicionar("exa_cod", TVariante(exame), true, false);
+            exec.adicionar("mat_cod", TVariante(material), true, false);
+            exec.adicionar("exp_cod_tab", Texto(preco.Codigo), false, false);
+            exec.adicionar("exp_vlr", TVariante(preco.Valor), false, false);
+            exec.adicionar("exp_vlr_cmp", TVariante(preco.ValorCmp), false, false);
+            exec.adicionar("exp_mat", Texto("S"), false, false);
+            exec.adicionar("exp_col_dat", dataColeta, false, false);
+            exec.adicionar("exp_col_hor", horaColeta, false, false);
+            exec.adicionar("exp_dat_ent", entrega, false, false);
+            exec.adicionar("exp_sta", Texto("2"), false, false);
+            exec.adicionar("exp_imp_mtr", Texto("N"), false, false);
+            exec.adicionar("exp_lib", Texto("N"), false, false);
+            if (exec.salvar(true)) {
+                totalExames += preco.Valor;
+                totalCmp += preco.ValorCmp;
+            }
+        }
+
+        // 5. The totals of the lines saved now.
+        exec.definirTabela("ped_pedidos");
+        exec.adicionar("ped_cod", TVariante(resultado), true, false);
+        exec.adicionar("ped_vlr_tot_exa", TVariante(totalExames), false, false);
+        exec.adicionar("ped_vlr_tot_cmp", TVariante(totalCmp), false, false);
+        exec.salvar(true);
+    } catch (const std::exception&) {
+        // Ends the import of this order silently; the code set so far stands.
+    }
+    return resultado;
+}

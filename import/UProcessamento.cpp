@@ -1,0 +1,224 @@
+#include "import/UProcessamento.h"
+
+#include <exception>
+#include <functional>
+#include <utility>
+
+#include "app/UErro.h"
+#include "db/UDM.h"
+#include "log/ULog.h"
+
+namespace {
+
+// Holds back the file list's notification (which reads the current row's
+// file) while the driver moves over rows whose files it reads itself or does
+// not need.
+class TSemLeitura {
+public:
+    explicit TSemLeitura(TTabela& tabela) : tabela_(tabela), guardado_(std::exchange(tabela.AposRolar, nullptr)) {}
+    ~TSemLeitura() { tabela_.AposRolar = std::move(guardado_); }
+    TSemLeitura(const TSemLeitura&) = delete;
+    TSemLeitura& operator=(const TSemLeitura&) = delete;
+
+private:
+    TTabela& tabela_;
+    std::function<void(TTabela&)> guardado_;
+};
+
+bool Sim(IJanela& janela, const std::string& texto, TIcone icone) {
+    return janela.Mensagem(texto, icone, TBotoes::SimNao) == TResposta::Sim;
+}
+
+}  // namespace
+
+TProcessamento::TProcessamento(TDM& dm, TTabelasPedido& tabelas, const TConfig& config, IJanela& janela,
+                               TListaArquivos& lista, TImportadorPedido::TSorteio sorteio)
+    : dm_(dm),
+      tabelas_(tabelas),
+      janela_(janela),
+      lista_(lista),
+      leitor_(tabelas),
+      validacao_(tabelas, dm, janela),
+      paciente_(dm, tabelas),
+      medico_(dm, tabelas),
+      grupoConvenio_(dm, tabelas),
+      pedido_(dm, tabelas, config, std::move(sorteio)) {}
+
+void TProcessamento::MarcarComErro(const std::optional<std::string>& erros) {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    if (arquivos.Inteiro("status") == -1 && !erros) return;
+    arquivos.Editar();
+    arquivos.Definir("status", std::int32_t{-1});
+    if (erros) arquivos.Definir("erros", *erros);
+    try {
+        arquivos.Gravar();
+    } catch (const EErro&) {
+        // The row is saved; only the reading that follows it failed.
+    }
+}
+
+bool TProcessamento::LerEValidar() {
+    const std::string caminho = tabelas_.cdsArquivos.Texto("nome_arquivo");
+    try {
+        leitor_.CarregarArquivo(caminho);
+    } catch (const EErro& e) {
+        MarcarComErro(std::string(e.what()));
+        return false;
+    }
+    bool valido = false;
+    try {
+        valido = validacao_.ValidarArquivo();
+    } catch (const EErro&) {
+        // The validation recorded its lines; the reading after it failed.
+    }
+    if (valido) return true;
+    // The lines, when there were any, are on the row already; a file without
+    // requests, or whose check was stopped, is refused all the same.
+    MarcarComErro(std::nullopt);
+    return false;
+}
+
+bool TProcessamento::ProcessarArquivo() {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    try {
+        if (arquivos.Vazia() || !LerEValidar()) return false;
+
+        TTabela& pedidos = tabelas_.cdsPedidos;
+        for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
+            janela_.MostrarProgresso("Processando protocolo " + pedidos.Texto("protocolo"));
+            const std::int32_t cliente = paciente_.ImportarPaciente();
+            Log::Gravar("cli_cod = " + std::to_string(cliente));
+            const std::int32_t medico = medico_.ImportarMedico();
+            Log::Gravar("med_cod = " + std::to_string(medico));
+            const std::int32_t grupo = grupoConvenio_.ImportarGrupo();
+            Log::Gravar("grp_cod = " + std::to_string(grupo));
+            const std::int32_t convenio = grupoConvenio_.ImportarConvenio();
+            Log::Gravar("cnv_cod = " + std::to_string(convenio));
+            const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
+            Log::Gravar("ped_cod = " + std::to_string(pedido));
+        }
+
+        arquivos.Editar();
+        arquivos.Definir("status", std::int32_t{1});
+        try {
+            arquivos.Gravar();
+        } catch (const EErro&) {
+            // The row is saved as finished; only the reading that follows failed.
+        }
+        janela_.MostrarProgresso("");
+        return true;
+    } catch (const std::exception&) {
+        if (!arquivos.EmRepouso()) arquivos.Cancelar();
+        return false;
+    }
+}
+
+int TProcessamento::ProximoPendente(const std::set<std::string>& vistos) const {
+    const TTabela& arquivos = tabelas_.cdsArquivos;
+    for (int i = 0; i < arquivos.Contar(); ++i) {
+        const TVariante status = arquivos.ValorEm(i, "status");
+        if (status != TVariante(std::int32_t{0})) continue;
+        if (!vistos.count(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")))) return i;
+    }
+    return -1;
+}
+
+void TProcessamento::MoverSemLer(int indice) {
+    TSemLeitura semLeitura(tabelas_.cdsArquivos);
+    tabelas_.cdsArquivos.MoverPara(indice);
+}
+
+bool TProcessamento::RemoverAtual() {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    if (!TListaArquivos::MoverParaProcessados(arquivos.Texto("nome_arquivo"))) return false;
+    TSemLeitura semLeitura(arquivos);
+    arquivos.Excluir();
+    return true;
+}
+
+void TProcessamento::Ressincronizar() {
+    try {
+        lista_.cdsArquivosAfterScroll();
+    } catch (const EErro&) {
+        // Left for the processing of that file, which reads it again.
+    }
+}
+
+void TProcessamento::ProcessarTodos(bool silencioso) {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    if (ProximoPendente({}) < 0) {
+        if (!silencioso)
+            janela_.Mensagem("Nenhum arquivo pendente encontrado.", TIcone::Informacao, TBotoes::OK);
+        return;
+    }
+
+    // A row takes a new place in the list's order when its status changes (up
+    // into the finished files, down into the files with errors), so the walk
+    // looks for the next pending file it has not visited yet instead of
+    // stepping to the next row; every pending file is reached once and the
+    // walk ends when none is left.
+    std::set<std::string> vistos;
+    for (;;) {
+        janela_.ProcessarMensagens();
+        const int i = ProximoPendente(vistos);
+        if (i < 0) break;
+        vistos.insert(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")));
+        MoverSemLer(i);
+        ProcessarArquivo();
+    }
+
+    if (silencioso ||
+        Sim(janela_,
+            "Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de arquivos?",
+            TIcone::Informacao)) {
+        // Each finished row is tried once; a file that could not be moved
+        // keeps its row.
+        std::vector<std::string> finalizados;
+        for (int i = 0; i < arquivos.Contar(); ++i)
+            if (arquivos.ValorEm(i, "status") == TVariante(std::int32_t{1}))
+                finalizados.push_back(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")));
+        bool removeu = false;
+        for (const std::string& caminho : finalizados) {
+            for (int i = 0; i < arquivos.Contar(); ++i) {
+                if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) != caminho) continue;
+                MoverSemLer(i);
+                removeu = RemoverAtual() || removeu;
+                break;
+            }
+        }
+        if (removeu) Ressincronizar();
+    }
+    lista_.HabilitarBotoes();
+}
+
+void TProcessamento::btnProcessarSelecionadoClick() {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    if (arquivos.Vazia()) return;
+    switch (arquivos.Inteiro("status")) {
+        case 0:
+            if (ProcessarArquivo() &&
+                Sim(janela_, "Arquivo processado com sucesso.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao) &&
+                RemoverAtual()) {
+                Ressincronizar();
+                lista_.HabilitarBotoes();
+            }
+            break;
+        case 1:
+            if (Sim(janela_, "Arquivo j\xE1 processado.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao) &&
+                RemoverAtual()) {
+                Ressincronizar();
+                lista_.HabilitarBotoes();
+            }
+            break;
+        case -1:
+            if (Sim(janela_,
+                    "Arquivo j\xE1 processado e com erros encontrados.\rDeseja exibir o(s) erro(s) encontrado(s)?",
+                    TIcone::Erro))
+                janela_.Mensagem(arquivos.Texto("erros"), TIcone::Erro, TBotoes::OK);
+            break;
+        default:
+            break;
+    }
+}
+
+void TProcessamento::btnProcessarTodosClick() { ProcessarTodos(false); }

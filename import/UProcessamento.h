@@ -1,0 +1,105 @@
+// The processing driver: imports the requests of the files of the file list
+// (patient, doctor, group, insurance plan, order, in this order for each
+// request), marks imported files "Finalizado" (status 1) and moves finished
+// files into the processed folder, taking them off the list. These are the
+// operations behind the buttons "Processar somente selecionado (F8)" and
+// "Processar todos (F9)" and the automatic mode's timer.
+//
+// A file is imported only when its requests pass the validation right before
+// the import, on the contents read at that moment: a file that cannot be read
+// any more, or whose reading failed during the scan (listed "Pendente"
+// without having been validated), or that was changed since the scan, is
+// checked like every file and, when it fails, marked "Com erro" (status -1)
+// with its messages instead of being imported.
+//
+// Log lines per imported request (Log::Gravar): "cli_cod = <code>",
+// "med_cod = <code>", "grp_cod = <code>", "cnv_cod = <code>",
+// "ped_cod = <code>".
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "app/UJanela.h"
+#include "import/UImportarGrupoConvenio.h"
+#include "import/UImportarMedico.h"
+#include "import/UImportarPaciente.h"
+#include "import/UImportarPedido.h"
+#include "inbox/ULeitor.h"
+#include "inbox/UListaArquivos.h"
+#include "inbox/UTabelasPedido.h"
+#include "inbox/UValidacao.h"
+#include "ui/UConfig.h"
+
+class TDM;
+
+class TProcessamento {
+public:
+    // Every reference must outlive the object. `sorteio` draws the number of
+    // a generated access code (see TImportadorPedido); empty for the default
+    // pseudo-random source.
+    TProcessamento(TDM& dm, TTabelasPedido& tabelas, const TConfig& config, IJanela& janela,
+                   TListaArquivos& lista, TImportadorPedido::TSorteio sorteio = {});
+
+    // Imports every request of the file of the file list's current row:
+    // reads the file again and validates it (see above; a file that fails is
+    // marked -1 and false is returned, nothing imported); then, for each
+    // request in cdsPedidos's order, shows "Processando protocolo <p>", runs
+    // the five importers and logs their codes; finally sets the row's status
+    // to 1 and clears the progress text. True when the file was imported and
+    // marked. An error that escapes an importer or the log ends the run with
+    // false and the status unchanged (rows written so far stay). Never
+    // throws.
+    bool ProcessarArquivo();
+
+    // Imports every pending file (status 0) of the list, each exactly once,
+    // whatever place a row takes when its status changes. Without a pending
+    // file: the box "Nenhum arquivo pendente encontrado." unless `silencioso`.
+    // Then removes the finished files (status 1, earlier runs included): at
+    // once when `silencioso`, else after Yes to "Processo finalizado.\rDeseja
+    // remover arquivos processados com sucesso da lista de arquivos?". A file
+    // is removed from the list only when MoverParaProcessados moved it; the
+    // others stay with status 1. Ends with HabilitarBotoes.
+    void ProcessarTodos(bool silencioso);
+
+    // The selected file, by its status: 0 - ProcessarArquivo, and when it
+    // succeeded the question "Arquivo processado com sucesso.\rDeseja
+    // removê-lo da lista?"; 1 - the question "Arquivo já processado.\rDeseja
+    // removê-lo da lista?"; -1 - the question "Arquivo já processado e com
+    // erros encontrados.\rDeseja exibir o(s) erro(s) encontrado(s)?" and on
+    // Yes the row's erros in an error box. Yes to a removal moves the file
+    // and, when moved, deletes its row.
+    void btnProcessarSelecionadoClick();
+    // ProcessarTodos(false).
+    void btnProcessarTodosClick();
+
+private:
+    // Reads the current row's file and validates it; false after marking the
+    // row "Com erro".
+    bool LerEValidar();
+    // Status -1 on the current row, with `erros` when given.
+    void MarcarComErro(const std::optional<std::string>& erros);
+    // Index in the file list of the first pending row whose path is not in
+    // `vistos`, or -1.
+    int ProximoPendente(const std::set<std::string>& vistos) const;
+    // Makes row `indice` current without reading its file.
+    void MoverSemLer(int indice);
+    // Moves the current row's file to the processed folder and, when moved,
+    // deletes the row (without reading the file of the row that follows).
+    bool RemoverAtual();
+    // Reads the current row's file again after rows moved unread; a failure
+    // is left for the processing of that file.
+    void Ressincronizar();
+
+    TDM& dm_;
+    TTabelasPedido& tabelas_;
+    IJanela& janela_;
+    TListaArquivos& lista_;
+    TLeitorPedidos leitor_;
+    TValidacao validacao_;
+    TImportadorPaciente paciente_;
+    TImportadorMedico medico_;
+    TImportadorGrupoConvenio grupoConvenio_;
+    TImportadorPedido pedido_;
+};
