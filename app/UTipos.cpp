@@ -79,17 +79,17 @@ bool TDataHora::DataValida(int ano, int mes, int dia) {
 }
 
 TDataHora TDataHora::De(int ano, int mes, int dia, int hora, int minuto, int segundo, int milissegundo) {
-    if (!DataValida(ano, mes, dia)) throw std::invalid_argument("data inválida");
+    if (!DataValida(ano, mes, dia)) throw std::invalid_argument("data inv\xE1""lida");
     if (hora < 0 || hora > 23 || minuto < 0 || minuto > 59 || segundo < 0 || segundo > 59 ||
         milissegundo < 0 || milissegundo > 999)
-        throw std::invalid_argument("hora inválida");
+        throw std::invalid_argument("hora inv\xE1""lida");
     const std::int64_t dias = DiasDesdeCivil(ano, static_cast<unsigned>(mes), static_cast<unsigned>(dia)) + Dias1899a1970;
     return TDataHora(dias * MsPorDia + ((hora * 60 + minuto) * 60 + segundo) * 1000LL + milissegundo);
 }
 
 TDataHora TDataHora::Hora(int hora, int minuto, int segundo) {
     if (hora < 0 || hora > 23 || minuto < 0 || minuto > 59 || segundo < 0 || segundo > 59)
-        throw std::invalid_argument("hora inválida");
+        throw std::invalid_argument("hora inv\xE1""lida");
     return TDataHora(((hora * 60 + minuto) * 60 + segundo) * 1000LL);
 }
 
@@ -262,15 +262,15 @@ std::int32_t VariantParaInteiro(const TVariante& v) {
     if (auto i = std::get_if<std::int32_t>(&v)) return *i;
     if (auto d = std::get_if<double>(&v)) {
         if (*d >= -2147483648.0 && *d <= 2147483647.0) return static_cast<std::int32_t>(std::llround(*d));
-        throw EErro("Valor fora da faixa de um número inteiro: " + VariantParaTexto(v));
+        throw EErro("Valor fora da faixa de um n\xFA""mero inteiro: " + VariantParaTexto(v));
     }
     if (auto s = std::get_if<std::string>(&v)) {
         std::int32_t r;
         if (TextoParaInteiro(*s, r)) return r;
-        throw EErro("'" + *s + "' não é um número inteiro válido");
+        throw EErro("'" + *s + "' n\xE3""o \xE9"" um n\xFA""mero inteiro v\xE1""lido");
     }
-    if (EhNulo(v)) throw EErro("Não é possível converter um valor nulo em número inteiro");
-    throw EErro("Não é possível converter data em número inteiro");
+    if (EhNulo(v)) throw EErro("N\xE3""o \xE9"" poss\xED""vel converter um valor nulo em n\xFA""mero inteiro");
+    throw EErro("N\xE3""o \xE9"" poss\xED""vel converter data em n\xFA""mero inteiro");
 }
 
 double VariantParaReal(const TVariante& v) {
@@ -279,10 +279,10 @@ double VariantParaReal(const TVariante& v) {
     if (auto s = std::get_if<std::string>(&v)) {
         double r;
         if (TextoParaReal(*s, r)) return r;
-        throw EErro("'" + *s + "' não é um número válido");
+        throw EErro("'" + *s + "' n\xE3""o \xE9"" um n\xFA""mero v\xE1""lido");
     }
     if (auto d = std::get_if<TDataHora>(&v)) return static_cast<double>(d->Ms()) / TDataHora::MsPorDia;
-    throw EErro("Não é possível converter um valor nulo em número");
+    throw EErro("N\xE3""o \xE9"" poss\xED""vel converter um valor nulo em n\xFA""mero");
 }
 
 TDataHora VariantParaDataHora(const TVariante& v) {
@@ -290,10 +290,10 @@ TDataHora VariantParaDataHora(const TVariante& v) {
     if (auto s = std::get_if<std::string>(&v)) {
         if (auto d = LerDataHora(*s)) return *d;
         if (auto h = LerHora(*s)) return *h;
-        throw EErro("'" + *s + "' não é uma data válida");
+        throw EErro("'" + *s + "' n\xE3""o \xE9"" uma data v\xE1""lida");
     }
     if (auto i = std::get_if<std::int32_t>(&v)) return TDataHora(static_cast<std::int64_t>(*i) * TDataHora::MsPorDia);
     if (auto d = std::get_if<double>(&v))
         return TDataHora(static_cast<std::int64_t>(std::llround(*d * TDataHora::MsPorDia)));
-    throw EErro("Não é possível converter um valor nulo em data");
+    throw EErro("N\xE3""o \xE9"" poss\xED""vel converter um valor nulo em data");
 }

@@ -120,7 +120,7 @@ TTabelasPedido::TTabelasPedido() {
     e.LigarMestre(cdsPedidos, "protocolo", "protocolo");
 
     TTabela& a = cdsArquivos;
-    a.ColunaTexto("nome_arquivo", 200, "Arquivo");
+    a.ColunaTexto("nome_arquivo", 4096, "Arquivo");  // a full path: never cut
     a.ColunaTexto("erros", 500);
     a.ColunaInteiro("status");
     a.ColunaDataHora("data_horario", "Criado em");
