@@ -7,24 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/UTexto.h"
-#include "db/UDM.h"
 #include "import/UImportarGrupoConvenio.h"
-#include "log/ULog.h"
-#include "tests/support/UBancoTeste.h"
-
-namespace fs = std::filesystem;
+#include "tests/UAmbienteImportacao.h"
 
 namespace {
-
-const std::string kDados = std::string(QUORVEL_DADOS_TESTE) + "/importacao/";
 
 // The laboratory's catalogue for the request file pedido_completo.xml, and
 // one row with the code 0 in each table whose new rows get generated codes:
@@ -69,53 +58,20 @@ insert into cnc_convenioscliente (cli_cod, cnv_cod, cnc_mat) values (6001, 1, 'v
 const std::vector<std::string> kLinhasZero = {
     "0|Zer|Grupo zero", "0|Plano zero|S|S|S", "0|Material zero", "0|ZERO|S|<null>", "0|0|10|1|9"};
 
-std::string Cp(const std::string& utf8) { return Utf8ParaCp1252(utf8); }
+using namespace importacao_teste;
 
-std::string LerArquivo(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-// A temporary folder with the inbox folder "arquivos" inside.
-fs::path NovaRaiz() {
-    char modelo[] = "/tmp/importacao_test_XXXXXX";
-    if (!mkdtemp(modelo)) throw std::runtime_error("mkdtemp");
-    fs::create_directory(fs::path(modelo) / "arquivos");
-    return modelo;
-}
-
-class Importacao : public ::testing::Test {
+class Importacao : public AmbienteImportacao {
 protected:
+    Importacao() : AmbienteImportacao(kCatalogo) {}
+
     void SetUp() override {
-        Log::DefinirArquivo((raiz / "log.txt").string());
-        t.banco.Executar(kCatalogo);
+        AmbienteImportacao::SetUp();
         t.dm->AoExecutar = [this](const TDM::TRegistro& r) {
             if (!r.commit) comandos.push_back(r.sql);
         };
-        fs::copy_file(kDados + "pedido_completo.xml", entrada / "pedido_completo.xml");
+        Copiar("pedido_completo.xml", "pedido_completo.xml");
     }
-    void TearDown() override { fs::remove_all(raiz); }
 
-    // Every row of the statement, each as its columns' texts joined by "|"
-    // (NULL as "<null>").
-    std::vector<std::string> Linhas(const std::string& sql) {
-        auto q = t.dm->NovaQuery(true);
-        q->DefinirSQL(sql);
-        q->Abrir();
-        std::vector<std::string> r;
-        for (q->Primeiro(); !q->Fim(); q->Proximo()) {
-            std::string linha;
-            for (std::size_t i = 0; i < q->Campos().size(); ++i) {
-                const TVariante v = q->Campo(i);
-                if (i) linha += "|";
-                linha += EhNulo(v) ? "<null>" : VariantParaTexto(v);
-            }
-            r.push_back(linha);
-        }
-        return r;
-    }
     std::vector<std::string> LinhasZero() {
         return {Linhas("select grp_cod, grp_cod_vis, grp_dsc from grp_grupos where grp_cod = 0")[0],
                 Linhas("select cnv_cod, cnv_nom, cnv_usa_fat, cnv_usa_tiss, cnv_atv from cnv_convenios"
@@ -124,23 +80,6 @@ protected:
                 Linhas("select ped_cod, ped_cod_vis, ped_orc, cli_cod from ped_pedidos where ped_cod = 0")[0],
                 Linhas("select exp_cod, ped_cod, exa_cod, mat_cod, exp_sta from exp_examespedidos"
                        " where exp_cod = 0")[0]};
-    }
-
-    // The driver's lines of the activity log, oldest first.
-    std::vector<std::string> LinhasDoProcessamento() const {
-        std::vector<std::string> r;
-        std::istringstream in(LerArquivo(raiz / "log.txt"));
-        std::string linha;
-        while (std::getline(in, linha)) {
-            if (!linha.empty() && linha.back() == '\r') linha.pop_back();
-            const auto tab = linha.find('\t');
-            if (tab == std::string::npos) continue;
-            const std::string msg = linha.substr(tab + 1);
-            for (const char* p : {"cli_cod = ", "med_cod = ", "grp_cod = ", "cnv_cod = ", "ped_cod = "})
-                if (msg.rfind(p, 0) == 0) r.push_back(msg);
-        }
-        std::reverse(r.begin(), r.end());
-        return r;
     }
 
     // Scans the inbox and imports its one file as the operator does (F8),
@@ -160,16 +99,6 @@ protected:
         EXPECT_EQ(tp.cdsArquivosstatusGetText(), "Finalizado");
     }
 
-    fs::path raiz = NovaRaiz();
-    fs::path entrada = raiz / "arquivos";
-    TDMTeste t;
-    TTabelasPedido tp;
-    TLeitorPedidos leitor{tp};
-    TValidacao validacao{tp, *t.dm, t.janela};
-    TListaArquivos lista{tp, leitor, validacao, t.janela, entrada.string() + "/"};
-    TConfig config;
-    int sorteado = 7;
-    TProcessamento proc{*t.dm, tp, config, t.janela, lista, [this] { return sorteado; }};
     std::vector<std::string> comandos;
 };
 
