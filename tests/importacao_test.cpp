@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/UExecBD.h"
 #include "import/UImportarGrupoConvenio.h"
 #include "tests/UAmbienteImportacao.h"
 
@@ -244,6 +245,27 @@ TEST_F(Importacao, ArquivoCompletoGravadoEmTodasAsTabelasEImportadoDeNovo) {
     EXPECT_EQ(Linhas("select ped_vlr_tot_exa, ped_vlr_tot_cmp from ped_pedidos where ped_cod > 0 order by 1"),
               (std::vector<std::string>{"15|0", "40,3|4,5"}));
     EXPECT_EQ(LinhasZero(), kLinhasZero);
+}
+
+// The guard the importers rely on: with ZeroGeradoEhNovo a generated key of 0
+// inserts a new row even though a row with the code 0 exists; the code drawn
+// stays in the column, so saving again updates the new row.
+TEST(LinhaDeCodigoZero, ChaveGeradaZeroInsereSemTocarNaLinhaZero) {
+    TDMTeste t;
+    t.banco.Executar("insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (0, 'Zer', 'Grupo zero');");
+    TExecBD w(*t.dm);
+    w.ZeroGeradoEhNovo = true;
+    w.definirTabela("grp_grupos");
+    w.adicionar("grp_cod", 0, true, true);
+    w.adicionar("grp_cod_vis", "Nov");
+    w.adicionar("grp_dsc", "Novo");
+    ASSERT_TRUE(w.salvar(true));
+    EXPECT_EQ(w.valorCampo("grp_cod"), TVariante(1));
+    w.Campos[2].Valor = "Novo outra vez";
+    ASSERT_TRUE(w.salvar(true));
+    EXPECT_EQ(t.banco.Valor("select list(grp_cod || ':' || grp_dsc, ',') from (select * from grp_grupos order by grp_cod)"),
+              "0:Grupo zero,1:Novo outra vez");
+    EXPECT_TRUE(t.janela.caixas.empty());
 }
 
 // Short codes of new groups.
