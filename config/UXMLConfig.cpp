@@ -161,7 +161,12 @@ void TXMLConfig::WriteString(const std::string& secao, const std::string& chave,
     }
     xmlNode* raiz = xmlDocGetRootElement(document_.get());
     xmlNode* elemento = PrimeiroFilho(raiz, secaoUtf8);
-    if (elemento == nullptr) elemento = xmlNewChild(raiz, nullptr, X(secaoUtf8), nullptr);
+    if (elemento == nullptr) {
+        // A new section has no namespace, also under a prefixed root
+        // (xmlNewChild would give it the root's prefix, and it would never
+        // be found again by its plain name).
+        elemento = xmlAddChild(raiz, xmlNewDocNode(document_.get(), nullptr, X(secaoUtf8), nullptr));
+    }
     // The value is stored as literal text ("&" and "<" are escaped on output);
     // an existing attribute keeps its namespace prefix.
     const xmlAttr* atributo = Atributo(elemento, chaveUtf8);
