@@ -263,7 +263,8 @@ TEST(LinhaDeCodigoZero, ChaveGeradaZeroInsereSemTocarNaLinhaZero) {
     EXPECT_EQ(w.valorCampo("grp_cod"), TVariante(1));
     w.Campos[2].Valor = "Novo outra vez";
     ASSERT_TRUE(w.salvar(true));
-    EXPECT_EQ(t.banco.Valor("select list(grp_cod || ':' || grp_dsc, ',') from (select * from grp_grupos order by grp_cod)"),
+    EXPECT_EQ(t.banco.Valor("select list(grp_cod || ':' || grp_dsc, ',')"
+                            " from (select * from grp_grupos order by grp_cod)"),
               "0:Grupo zero,1:Novo outra vez");
     EXPECT_TRUE(t.janela.caixas.empty());
 }

@@ -25,7 +25,8 @@ insert into eta_examestabela (tab_cod, exa_cod, eta_vlr, eta_vlr_cmp, eta_qch) v
 insert into mat_material (mat_cod, mat_dsc) values (1, 'Sangue');
 )";
 
-const std::string kFinalizado = "Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de arquivos?";
+const std::string kFinalizado =
+    "Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de arquivos?";
 
 // The driver's lines for the files 2_pedido (8002, patient 5001 with doctor
 // 301) and 4_pedido (8004, patient 5004 without doctor), in list order.
@@ -197,7 +198,8 @@ TEST_F(Processamento, LinhaBloqueadaPorOutraConexao) {
     ASSERT_EQ(t.janela.caixas.size(), 1u);
     const std::string prefixo = "Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES.\rErro:\r";
     EXPECT_EQ(t.janela.caixas[0].texto.substr(0, prefixo.size()), prefixo);
-    EXPECT_NE(t.janela.caixas[0].texto.find("update conflicts with concurrent update"), std::string::npos) << t.janela.caixas[0].texto;
+    EXPECT_NE(t.janela.caixas[0].texto.find("update conflicts with concurrent update"), std::string::npos)
+        << t.janela.caixas[0].texto;
     EXPECT_EQ(t.janela.caixas[0].icone, TIcone::Erro);
     EXPECT_EQ(LinhasDoProcessamento(),
               (std::vector<std::string>{"cli_cod = 0", "med_cod = 301", "grp_cod = 1", "cnv_cod = 1", "ped_cod = 1"}));
