@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/UTexto.h"
 
@@ -67,6 +68,9 @@ TResposta TJanelaQt::Mensagem(const std::string& texto, TIcone icone, TBotoes bo
             break;
     }
     caixa.setDefaultButton(qobject_cast<QPushButton*>(primeiro));
+    if (RespostaAutomatica) {
+        QTimer::singleShot(0, &caixa, [&caixa] { caixa.escapeButton()->click(); });
+    }
     caixa.exec();
 
     const bool primeiroEscolhido = caixa.clickedButton() == primeiro;

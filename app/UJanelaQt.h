@@ -29,13 +29,19 @@ public:
     // box from its title bar answers Nao, Cancela or OK.
     TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
 
-    // Hands the text to AoMostrarProgresso (the main window's status bar),
-    // then handles pending window messages.
+    // Hands the text to AoMostrarProgresso when set, then handles pending
+    // window messages. (The main window puts its progress texts in its
+    // status bar itself and then calls this.)
     void MostrarProgresso(const std::string& texto) override;
 
     // Handles all pending window messages (painting, input, timers).
     void ProcessarMensagens() override;
 
-    // Set by the program once the main window exists; empty before.
+    // Optional display of the progress text; empty by default.
     std::function<void(const QString&)> AoMostrarProgresso;
+
+    // For unattended runs (pictures of the window without a screen): each box
+    // is answered at once as if closed from its title bar (Nao, Cancela or
+    // OK) instead of waiting for the operator.
+    bool RespostaAutomatica = false;
 };

@@ -5,7 +5,8 @@
 //
 // For pictures of the window: with QUORVEL_CAPTURA set to a file path the
 // main window, once shown (and its first scan done), is saved there as PNG;
-// with QUORVEL_SAIR_APOS_CAPTURA=1 the program then ends.
+// with QUORVEL_SAIR_APOS_CAPTURA=1 as well, message boxes are answered at once
+// as if closed and the program ends after the picture.
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,13 +32,23 @@ std::string PastaExecutavel(const char* argv0) {
     return pasta;
 }
 
-bool Capturar(QWidget& janela) {
+const char* ArquivoCaptura() {
     const char* arquivo = std::getenv("QUORVEL_CAPTURA");
-    if (!arquivo || !*arquivo) return false;
+    return arquivo && *arquivo ? arquivo : nullptr;
+}
+
+bool SairAposCaptura() {
+    const char* sair = std::getenv("QUORVEL_SAIR_APOS_CAPTURA");
+    return ArquivoCaptura() && sair && std::string(sair) == "1";
+}
+
+// Saves the picture when asked; true when the program should then end.
+bool Capturar(QWidget& janela) {
+    const char* arquivo = ArquivoCaptura();
+    if (!arquivo) return false;
     janela.repaint();
     janela.grab().save(QString::fromLocal8Bit(arquivo), "PNG");
-    const char* sair = std::getenv("QUORVEL_SAIR_APOS_CAPTURA");
-    return sair && std::string(sair) == "1";
+    return SairAposCaptura();
 }
 
 }  // namespace
@@ -50,6 +61,8 @@ int main(int argc, char** argv) {
     aplicacao.setApplicationName(TituloPrograma());
     aplicacao.setQuitOnLastWindowClosed(true);
     TJanelaQt janela;
+    // A picture taken without anyone at the screen must not wait for answers.
+    janela.RespostaAutomatica = SairAposCaptura();
     aplicacao.Janela = &janela;
 
     TPrograma programa(janela, pasta);
@@ -57,11 +70,9 @@ int main(int argc, char** argv) {
     if (!programa.Iniciar(dialogo)) return 0;
 
     TFPrincipal& principal = *programa.Principal();
-    janela.AoMostrarProgresso = [&principal](const QString& texto) { principal.DefinirTextoProgresso(texto); };
     principal.show();
     if (Capturar(principal)) return 0;
     const int resultado = aplicacao.exec();
-    janela.AoMostrarProgresso = nullptr;
     aplicacao.Janela = nullptr;
     return resultado;
 }

@@ -37,13 +37,16 @@ cat > "$PASTA/config.xml" <<XML
 </Configuration>
 XML
 
-# Request files that read without a question: a valid one, one the validation
-# refuses, and the demo's samples. All written today, so that the scan asks
-# nothing about files of earlier days.
+# Request files: a valid one, one the validation refuses, and the demo's
+# samples that are well-formed (a file that cannot be parsed would stop the
+# scan with a message box). All written today, so that the scan asks nothing
+# about files of earlier days.
 mkdir -p "$PASTA/arquivos"
 for f in "$RAIZ"/tests/data/lista/valido.xml "$RAIZ"/tests/data/lista/sem_sexo.xml \
          "$RAIZ"/scripts/demo/arquivos/*.xml; do
-    [ -f "$f" ] && cp "$f" "$PASTA/arquivos/"
+    [ -f "$f" ] || continue
+    python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "$f" 2>/dev/null || continue
+    cp "$f" "$PASTA/arquivos/"
 done
 touch "$PASTA"/arquivos/*.xml 2>/dev/null || true
 

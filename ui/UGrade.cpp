@@ -32,6 +32,9 @@ void TDelegadoGrade::paint(QPainter* pintor, const QStyleOptionViewItem& opcao, 
     // window (a message box) is active.
     o.palette.setColor(QPalette::Highlight, o.palette.color(QPalette::Active, QPalette::Highlight));
 
+    // The view has painted the row's panel already, highlighted when selected.
+    if (selecionada && !comFoco) pintor->fillRect(o.rect, o.palette.brush(QPalette::Active, QPalette::Base));
+
     QStyle* estilo = grade ? grade->style() : QApplication::style();
     estilo->drawControl(QStyle::CE_ItemViewItem, &o, pintor, grade);
 }

@@ -114,7 +114,12 @@ void TModeloTabela::SincronizarAtual() {
 
 void TModeloTabela::AoMudarLinhaGrade(const QModelIndex& atual) {
     if (sincronizando_ || !atual.isValid()) return;
-    if (atual.row() == tabela_.IndiceAtual() || atual.row() >= tabela_.Contar()) return;
+    if (atual.row() == tabela_.IndiceAtual()) return;
+    if (bloqueada_ || atual.row() >= tabela_.Contar()) {
+        // Back to the table's row, once the view is done with this change.
+        QMetaObject::invokeMethod(this, [this] { SincronizarAtual(); }, Qt::QueuedConnection);
+        return;
+    }
     sincronizando_ = true;
     try {
         tabela_.MoverPara(atual.row());

@@ -49,6 +49,11 @@ public:
     // Brings the grid up to date with the table (rows, values, current row).
     void Atualizar();
 
+    // While blocked, the operator's choice of another row is undone at once
+    // and the table's cursor stays where the running work put it.
+    void Bloquear(bool bloquear) { bloqueada_ = bloquear; }
+    bool Bloqueada() const { return bloqueada_; }
+
 private:
     void SincronizarAtual();
     void AoMudarLinhaGrade(const QModelIndex& atual);
@@ -59,4 +64,5 @@ private:
     QPointer<QTableView> grade_;
     std::function<void(const std::exception&)> aoFalhar_;
     bool sincronizando_ = false;
+    bool bloqueada_ = false;
 };

@@ -277,7 +277,17 @@ void TFPrincipal::CriarGrades() {
 
 // ---- creation and first showing ----
 
-void TFPrincipal::FormCreate() { Config.Diretorio = dm_.Pasta() + "arquivos/"; }
+void TFPrincipal::FormCreate() {
+    Config.Diretorio = dm_.Pasta() + "arquivos/";
+    leitor_ = std::make_unique<TLeitorPedidos>(tabelas_);
+    validacao_ = std::make_unique<TValidacao>(tabelas_, dm_, servicos_);
+    lista_ = std::make_unique<TListaArquivos>(tabelas_, *leitor_, *validacao_, servicos_, Config.Diretorio);
+    lista_->AoMostrarDiretorio = [this](const std::string& caminho) { MostrarDiretorio(caminho); };
+    lista_->AoHabilitarBotoes = [this](bool habilitar) {
+        btnProcessarSelecionado->setEnabled(habilitar);
+        btnProcessarTodos->setEnabled(habilitar);
+    };
+}
 
 void TFPrincipal::showEvent(QShowEvent* evento) {
     QWidget::showEvent(evento);
@@ -318,18 +328,13 @@ void TFPrincipal::FormShow() {
 
 // ---- window operations ----
 
-void TFPrincipal::DefinirTextoProgresso(const QString& texto) { Painel1->setText(texto); }
-
 void TFPrincipal::MostrarProgresso(const std::string& texto) {
-    DefinirTextoProgresso(TextoParaQt(texto));
-    janela_.ProcessarMensagens();
+    Painel1->setText(TextoParaQt(texto));
+    Painel1->repaint();
+    janela_.MostrarProgresso(texto);
 }
 
-void TFPrincipal::HabilitarBotoes() {
-    const bool temArquivos = !tabelas_.cdsArquivos.Vazia();
-    btnProcessarSelecionado->setEnabled(temArquivos);
-    btnProcessarTodos->setEnabled(temArquivos);
-}
+void TFPrincipal::HabilitarBotoes() { lista_->HabilitarBotoes(); }
 
 void TFPrincipal::MostrarDiretorio(const std::string& caminho) { lbDiretorio->setText(TextoParaQt(caminho)); }
 
@@ -358,22 +363,24 @@ void TFPrincipal::SelecionarModo(int item) {
 
 bool TFPrincipal::ExecutarTrabalho(const std::function<void()>& trabalho) {
     if (ocupado_) return false;
-    ocupado_ = true;
-    rgModoProcessamento->setEnabled(false);
-    pgManual->setEnabled(false);
+    // The grids keep their rows: the operator's choice of another file or
+    // request would change the tables under the running work.
+    const auto travar = [this](bool travado) {
+        ocupado_ = travado;
+        rgModoProcessamento->setEnabled(!travado);
+        pgManual->setEnabled(!travado);
+        for (TModeloTabela* modelo : {modeloArquivos_, modeloPedidos_, modeloExames_}) modelo->Bloquear(travado);
+    };
+    travar(true);
     struct TLiberar {
-        TFPrincipal& janela;
-        ~TLiberar() {
-            janela.ocupado_ = false;
-            janela.rgModoProcessamento->setEnabled(true);
-            janela.pgManual->setEnabled(true);
-        }
-    } liberar{*this};
+        std::function<void(bool)> travar;
+        ~TLiberar() { travar(false); }
+    } liberar{travar};
     trabalho();
     return true;
 }
 
-void TFPrincipal::AtualizarLista() {}
+void TFPrincipal::AtualizarLista() { lista_->AtualizarLista(); }
 
 void TFPrincipal::ProcessarTodos(bool) {}
 

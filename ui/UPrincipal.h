@@ -23,7 +23,10 @@
 #include <QWidget>
 
 #include "app/UJanela.h"
+#include "inbox/ULeitor.h"
+#include "inbox/UListaArquivos.h"
 #include "inbox/UTabelasPedido.h"
+#include "inbox/UValidacao.h"
 #include "ui/UConfig.h"
 
 class QButtonGroup;
@@ -56,14 +59,15 @@ public:
     TDM& DM() { return dm_; }
     IJanela& Janela() { return janela_; }
     TTabelasPedido& Tabelas() { return tabelas_; }
+    TListaArquivos& Lista() { return *lista_; }
     TConfig Config;
 
     // ---- window operations offered to the core ----
     // Progress text in panel 1 of the status bar (empty clears it), then the
-    // pending window messages are handled.
+    // pending window messages are handled (IJanela::MostrarProgresso of the
+    // window's services). The scan and the processing driver show their
+    // progress through here.
     void MostrarProgresso(const std::string& texto);
-    // Only the panel text (Qt text), no message handling.
-    void DefinirTextoProgresso(const QString& texto);
     // Enables the two processing buttons exactly while the file list has rows.
     void HabilitarBotoes();
     // The inbox folder's path in lbDiretorio.
@@ -139,6 +143,21 @@ protected:
     bool eventFilter(QObject* alvo, QEvent* evento) override;
 
 private:
+    // The window's services as the scan and the processing driver see them:
+    // the progress goes to this window's status bar.
+    class TJanelaPrincipal : public IJanela {
+    public:
+        explicit TJanelaPrincipal(TFPrincipal& principal) : principal_(principal) {}
+        TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override {
+            return principal_.janela_.Mensagem(texto, icone, botoes);
+        }
+        void MostrarProgresso(const std::string& texto) override { principal_.MostrarProgresso(texto); }
+        void ProcessarMensagens() override { principal_.janela_.ProcessarMensagens(); }
+
+    private:
+        TFPrincipal& principal_;
+    };
+
     void FormCreate();
     void CriarControles();
     void CriarGrades();
@@ -155,6 +174,10 @@ private:
     TDM& dm_;
     IJanela& janela_;
     TTabelasPedido tabelas_;
+    TJanelaPrincipal servicos_{*this};
+    std::unique_ptr<TLeitorPedidos> leitor_;
+    std::unique_ptr<TValidacao> validacao_;
+    std::unique_ptr<TListaArquivos> lista_;
     TModeloTabela* modeloArquivos_ = nullptr;
     TModeloTabela* modeloPedidos_ = nullptr;
     TModeloTabela* modeloExames_ = nullptr;

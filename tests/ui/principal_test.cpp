@@ -37,19 +37,23 @@ public:
     std::vector<bool> processamentos;  // the Silencioso argument of each run
     int selecionados = 0;
     std::function<void()> durante;  // runs inside each piece of work
+    bool deVerdade = false;          // also run the real work
 
 protected:
     void AtualizarLista() override {
         ++atualizacoes;
         Meio();
+        if (deVerdade) TFPrincipal::AtualizarLista();
     }
     void ProcessarTodos(bool silencioso) override {
         processamentos.push_back(silencioso);
         Meio();
+        if (deVerdade) TFPrincipal::ProcessarTodos(silencioso);
     }
     void ProcessarSelecionado() override {
         ++selecionados;
         Meio();
+        if (deVerdade) TFPrincipal::ProcessarSelecionado();
     }
 
 private:
@@ -438,9 +442,10 @@ private slots:
         QCOMPARE(f->Painel1->text(), QString());
     }
 
-    void gradeDeArquivosSegueATabela() {
-        auto f = NovaJanela();
-        TTabela& arquivos = f->Tabelas().cdsArquivos;
+    // Three rows in the file list, without reading their (missing) files.
+    static void TresArquivos(TFPrincipal& f) {
+        TTabela& arquivos = f.Tabelas().cdsArquivos;
+        arquivos.AposRolar = nullptr;
         const auto adicionar = [&](const char* nome, int status) {
             arquivos.Inserir();
             arquivos.Definir("nome_arquivo", std::string(nome));
@@ -452,6 +457,12 @@ private slots:
         adicionar("/caixa/a.xml", -1);
         adicionar("/caixa/c.xml", 1);
         arquivos.Primeiro();
+    }
+
+    void gradeDeArquivosSegueATabela() {
+        auto f = NovaJanela();
+        TTabela& arquivos = f->Tabelas().cdsArquivos;
+        TresArquivos(*f);
         QAbstractItemModel* m = f->grideArquivos->model();
         QCOMPARE(m->rowCount(), 3);
         QCOMPARE(m->index(0, 1).data().toString(), Q("/caixa/c.xml"));
@@ -474,6 +485,100 @@ private slots:
         QCOMPARE(m->rowCount(), 0);
         f->HabilitarBotoes();
         QVERIFY(!f->btnProcessarTodos->isEnabled());
+    }
+
+    void gradesNaoMudamDeLinhaDuranteUmTrabalho() {
+        auto f = NovaJanela();
+        TresArquivos(*f);
+        TTabela& arquivos = f->Tabelas().cdsArquivos;
+        f->durante = [&] {
+            f->grideArquivos->selectRow(2);
+            QCoreApplication::processEvents();
+            QCOMPARE(arquivos.IndiceAtual(), 0);
+            QCOMPARE(f->grideArquivos->currentIndex().row(), 0);
+        };
+        f->btnProcessarTodos->click();
+        f->durante = nullptr;
+        QCOMPARE(f->processamentos, std::vector<bool>{false});
+        QCOMPARE(arquivos.IndiceAtual(), 0);
+        // Afterwards the operator chooses rows again.
+        f->grideArquivos->selectRow(2);
+        QCOMPARE(arquivos.IndiceAtual(), 2);
+    }
+
+    void varreduraDaPastaDeEntrada() {
+        const std::string caixa = base->pasta + "arquivos/";
+        std::filesystem::create_directories(caixa);
+        for (const char* nome : {"valido.xml", "sem_sexo.xml"}) {
+            std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/" + nome, caixa + nome,
+                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::last_write_time(caixa + nome, std::filesystem::file_time_type::clock::now());
+        }
+        auto f = NovaJanela();
+        f->deVerdade = true;
+        f->show();
+        QVERIFY(janela().caixas.empty());
+        QCOMPARE(f->lbDiretorio->text(), QString::fromStdString(caixa));
+        QAbstractItemModel* arquivos = f->grideArquivos->model();
+        QCOMPARE(arquivos->rowCount(), 2);
+        QCOMPARE(arquivos->index(0, 1).data().toString(), QString::fromStdString(caixa + "valido.xml"));
+        QCOMPARE(arquivos->index(0, 2).data().toString(), Q("Pendente"));
+        QCOMPARE(arquivos->index(1, 2).data().toString(), Q("Com erro"));
+        QCOMPARE(f->grideArquivos->currentIndex().row(), 0);
+        // The requests and exams of the selected file.
+        QCOMPARE(f->DBGrid1->model()->rowCount(), 1);
+        QCOMPARE(f->DBGrid1->model()->index(0, 1).data().toString(), Q("V1"));
+        QCOMPARE(f->DBGrid2->model()->index(0, 0).data().toString(), Q("HEM"));
+        QVERIFY(f->btnProcessarSelecionado->isEnabled() && f->btnProcessarTodos->isEnabled());
+        // The scan's progress went through the status bar, which ends empty.
+        QVERIFY(std::find(janela().progressos.begin(), janela().progressos.end(), "Lendo arquivo valido.xml") !=
+                janela().progressos.end());
+        QCOMPARE(f->Painel1->text(), QString());
+
+        // The operator selects the file with errors: its requests are shown.
+        f->grideArquivos->selectRow(1);
+        QCOMPARE(f->Tabelas().cdsArquivos.Texto("nome_arquivo"), caixa + "sem_sexo.xml");
+        QVERIFY(janela().caixas.empty());
+
+        std::filesystem::remove_all(caixa);
+        QTest::keyRelease(f->grideArquivos, Qt::Key_F5);
+        QCOMPARE(arquivos->rowCount(), 0);
+        QCOMPARE(f->DBGrid1->model()->rowCount(), 0);
+        QVERIFY(!f->btnProcessarSelecionado->isEnabled() && !f->btnProcessarTodos->isEnabled());
+    }
+
+    void desenhoDaGradeDeArquivos() {
+        auto f = NovaJanela();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        TresArquivos(*f);
+        f->Tabelas().cdsArquivos.MoverPara(2);  // the file with errors
+        QAbstractItemModel* m = f->grideArquivos->model();
+        const QColor destaque = f->grideArquivos->palette().color(QPalette::Active, QPalette::Highlight);
+        // Counts the pixels of a row's "Arquivo" cell that match.
+        const auto contar = [&](int linha, const std::function<bool(const QColor&)>& combina) {
+            const QImage imagem = f->grideArquivos->viewport()->grab().toImage();
+            const QRect celula = f->grideArquivos->visualRect(m->index(linha, 1));
+            int n = 0;
+            for (int y = celula.top(); y <= celula.bottom(); ++y) {
+                for (int x = celula.left(); x <= celula.right(); ++x) n += combina(imagem.pixelColor(x, y));
+            }
+            return n;
+        };
+        const auto vermelho = [](const QColor& c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; };
+        const auto branco = [](const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; };
+        const auto realce = [&](const QColor& c) { return c == destaque; };
+
+        f->DBGrid1->setFocus();
+        QVERIFY(contar(2, vermelho) > 0);
+        QCOMPARE(contar(2, realce), 0);  // no highlight without the focus
+        QCOMPARE(contar(1, vermelho), 0);
+
+        f->grideArquivos->setFocus();
+        QVERIFY(contar(2, realce) > 0);
+        QVERIFY(contar(2, branco) > 0);
+        QCOMPARE(contar(2, vermelho), 0);
+        QCOMPARE(contar(1, vermelho), 0);
     }
 
     void coresDaGradeDeArquivos_data() {
