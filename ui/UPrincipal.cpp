@@ -287,6 +287,7 @@ void TFPrincipal::FormCreate() {
         btnProcessarSelecionado->setEnabled(habilitar);
         btnProcessarTodos->setEnabled(habilitar);
     };
+    processamento_ = std::make_unique<TProcessamento>(dm_, tabelas_, Config, servicos_, *lista_);
 }
 
 void TFPrincipal::showEvent(QShowEvent* evento) {
@@ -382,9 +383,9 @@ bool TFPrincipal::ExecutarTrabalho(const std::function<void()>& trabalho) {
 
 void TFPrincipal::AtualizarLista() { lista_->AtualizarLista(); }
 
-void TFPrincipal::ProcessarTodos(bool) {}
+void TFPrincipal::ProcessarTodos(bool silencioso) { processamento_->ProcessarTodos(silencioso); }
 
-void TFPrincipal::ProcessarSelecionado() {}
+void TFPrincipal::ProcessarSelecionado() { processamento_->btnProcessarSelecionadoClick(); }
 
 // ---- handlers ----
 

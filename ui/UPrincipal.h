@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include "app/UJanela.h"
+#include "import/UProcessamento.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UListaArquivos.h"
 #include "inbox/UTabelasPedido.h"
@@ -178,6 +179,7 @@ private:
     std::unique_ptr<TLeitorPedidos> leitor_;
     std::unique_ptr<TValidacao> validacao_;
     std::unique_ptr<TListaArquivos> lista_;
+    std::unique_ptr<TProcessamento> processamento_;
     TModeloTabela* modeloArquivos_ = nullptr;
     TModeloTabela* modeloPedidos_ = nullptr;
     TModeloTabela* modeloExames_ = nullptr;

@@ -20,6 +20,7 @@
 
 #include "app/UTexto.h"
 #include "db/UDM.h"
+#include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
 #include "ui/UGrade.h"
 #include "ui/UPrincipal.h"
@@ -102,7 +103,10 @@ private:
     std::string ArquivoConfig() const { return base->pasta + "config.xml"; }
 
 private slots:
-    void initTestCase() { base = std::make_unique<TDMTeste>(); }
+    void initTestCase() {
+        base = std::make_unique<TDMTeste>();
+        Log::DefinirArquivo(base->pasta + "log.txt");
+    }
     void cleanupTestCase() { base.reset(); }
     void init() {
         std::error_code ec;
@@ -579,6 +583,34 @@ private slots:
         QVERIFY(contar(2, branco) > 0);
         QCOMPARE(contar(2, vermelho), 0);
         QCOMPARE(contar(1, vermelho), 0);
+    }
+
+    void processarTodosPelaTecla() {
+        const std::string caixa = base->pasta + "arquivos/";
+        std::filesystem::remove_all(caixa);
+        std::filesystem::create_directories(caixa);
+        std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/valido.xml", caixa + "valido.xml");
+        std::filesystem::last_write_time(caixa + "valido.xml", std::filesystem::file_time_type::clock::now());
+        auto f = NovaJanela();
+        f->deVerdade = true;
+        f->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        f->grideArquivos->setFocus();
+        QCOMPARE(f->grideArquivos->model()->rowCount(), 1);
+
+        janela().Limpar();
+        janela().Responder(TResposta::Sim);  // remove the finished files
+        QTest::keyRelease(f->grideArquivos, Qt::Key_F9);
+        QVERIFY(!janela().caixas.empty());
+        QCOMPARE(janela().caixas.back().texto,
+                 Utf8ParaCp1252("Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de "
+                                "arquivos?"));
+        QVERIFY(std::filesystem::exists(caixa + "processados/valido.xml"));
+        QVERIFY(!std::filesystem::exists(caixa + "valido.xml"));
+        QCOMPARE(f->grideArquivos->model()->rowCount(), 0);
+        QVERIFY(!f->btnProcessarTodos->isEnabled());
+        QCOMPARE(base->banco.Valor("select count(*) from ped_pedidos"), std::string("1"));
+        std::filesystem::remove_all(caixa);
     }
 
     void coresDaGradeDeArquivos_data() {
