@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include <QTimer>
+#include <QCoreApplication>
 
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
@@ -46,6 +46,9 @@ bool SairAposCaptura() {
 bool Capturar(QWidget& janela) {
     const char* arquivo = ArquivoCaptura();
     if (!arquivo) return false;
+    // The window as the operator sees it: active, the file list focused.
+    janela.activateWindow();
+    QCoreApplication::processEvents();
     janela.repaint();
     janela.grab().save(QString::fromLocal8Bit(arquivo), "PNG");
     return SairAposCaptura();

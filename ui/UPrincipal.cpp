@@ -72,6 +72,7 @@ QTableView* Grade(QWidget* pai, const char* nome, int x, int y, int largura, int
     grade->setGeometry(x, y, largura, altura);
     grade->setShowGrid(true);
     grade->setWordWrap(false);
+    grade->setTextElideMode(Qt::ElideNone);  // a long text is cut at the cell's edge
     grade->setCornerButtonEnabled(false);
     grade->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView* titulos = grade->horizontalHeader();
