@@ -114,10 +114,19 @@ TDocumentoXML::TDocumentoXML(const std::string& caminho) {
     std::ifstream arquivo(caminho, std::ios::binary);
     if (!arquivo)
         throw EErroXML("N\xE3o foi poss\xEDvel abrir o arquivo " + caminho + ": " + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << arquivo.rdbuf();
+    // At most one byte more than the limit is read, whatever the file's size
+    // says (it may be growing, or not a regular file).
+    std::string conteudo;
+    char bloco[65536];
+    while (conteudo.size() <= TamanhoMaximo) {
+        arquivo.read(bloco, sizeof bloco);
+        if (arquivo.gcount() <= 0) break;
+        conteudo.append(bloco, static_cast<std::size_t>(arquivo.gcount()));
+    }
     if (arquivo.bad()) throw EErroXML("N\xE3o foi poss\xEDvel ler o arquivo " + caminho);
-    const std::string conteudo = bytes.str();
+    if (conteudo.size() > TamanhoMaximo)
+        throw EErroXML("Arquivo recusado: o arquivo tem mais de " + std::to_string(TamanhoMaximo / (1024 * 1024)) +
+                       " MB, o limite de um arquivo de solicita\xE7\xF5" "es.");
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) throw EErroXML("Mem\xF3ria insuficiente para ler o arquivo " + caminho);

@@ -3,6 +3,7 @@
 // the walk helpers the reader needs, and the value lookup LerValorXML.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <libxml/tree.h>
@@ -20,10 +21,16 @@
 // CDATA sections, comments and processing instructions stay as nodes.
 class TDocumentoXML {
 public:
+    // The largest request file read, in bytes (10 MB, some four thousand
+    // requests). A larger file is refused before it is parsed: it would hold
+    // the window for minutes at each reading and take gigabytes of memory.
+    static constexpr std::size_t TamanhoMaximo = 10 * 1024 * 1024;
+
     // Reads and parses the file at `caminho`. Throws EErroXML when the file
-    // cannot be read or is not well-formed XML, with a Portuguese description
-    // holding the parser's reason, the line number and the start of the
-    // offending line (Windows-1252).
+    // cannot be read, is larger than TamanhoMaximo or is not well-formed
+    // XML, with a Portuguese description holding the reason (the parser's,
+    // with the line number and the start of the offending line;
+    // Windows-1252).
     explicit TDocumentoXML(const std::string& caminho);
     ~TDocumentoXML();
     TDocumentoXML(const TDocumentoXML&) = delete;
