@@ -134,8 +134,11 @@ public:
     QLabel* Painel1 = nullptr;
 
 protected:
-    // The work the handlers start; the program binds them to the inbox scan
-    // and the processing driver. Tests may watch them.
+    // The long work the handlers start: the inbox scan
+    // (TListaArquivos::AtualizarLista), processing all pending files
+    // (TProcessamento::ProcessarTodos) and the selected file
+    // (TProcessamento::btnProcessarSelecionadoClick). Virtual so that tests
+    // can watch them; always started through the one-at-a-time guard.
     virtual void AtualizarLista();
     virtual void ProcessarTodos(bool silencioso);
     virtual void ProcessarSelecionado();
