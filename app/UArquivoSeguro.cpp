@@ -1,6 +1,7 @@
 #include "app/UArquivoSeguro.h"
 
 #include <cerrno>
+#include <cstdio>  // renameat2
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -85,7 +86,7 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
 }
 
 void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
-                         std::optional<mode_t> modoNovo) {
+                         std::optional<mode_t> modoNovo, bool sincronizar) {
     // A symbolic link is followed: the file it names is replaced, not the link.
     std::string alvo = caminho;
     struct stat info {};
@@ -130,10 +131,18 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
         escritos += static_cast<std::size_t>(n);
     }
     if (::fchmod(fd, modo) != 0) desistir(errno);
-    if (::fsync(fd) != 0) desistir(errno);
+    if (sincronizar && ::fsync(fd) != 0) desistir(errno);
     if (const int erro = arquivo.Fechar(); erro != 0) {
         ::unlink(temporario.c_str());
         FalhaGravacao(caminho, erro);
+    }
+    if (!sincronizar && existe) {
+        // Swap the new content in; the temporary name then holds the old one.
+        if (::renameat2(AT_FDCWD, temporario.c_str(), AT_FDCWD, alvo.c_str(), RENAME_EXCHANGE) == 0) {
+            ::unlink(temporario.c_str());
+            return;
+        }
+        // File systems without the swap fall through to the plain rename.
     }
     if (::rename(temporario.c_str(), alvo.c_str()) != 0) {
         const int erro = errno;
@@ -142,7 +151,7 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
     }
     // Make the rename itself durable; the new content is already in place, so
     // a failure here is not reported.
-    const int dir = ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = sincronizar ? ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -48,5 +48,7 @@ void Log::Gravar(const std::string& mensagem) {
         AnexarLinhas(conteudo, linha);
     }
     if (anterior) AnexarLinhas(conteudo, *anterior);
-    GravarArquivoSeguro(arquivo_, conteudo);
+    // The log is rewritten for every line: no flush to disk each time (see
+    // GravarArquivoSeguro); the replacement is still atomic.
+    GravarArquivoSeguro(arquivo_, conteudo, std::nullopt, false);
 }
