@@ -8,11 +8,13 @@
 // with QUORVEL_SAIR_APOS_CAPTURA=1 as well, message boxes are answered at once
 // as if closed and the program ends after the picture.
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
@@ -41,6 +43,11 @@ bool SairAposCaptura() {
     const char* sair = std::getenv("QUORVEL_SAIR_APOS_CAPTURA");
     return ArquivoCaptura() && sair && std::string(sair) == "1";
 }
+
+// SIGTERM (a service manager, a test) closes the main window like its close
+// button, so the program ends normally after the work under way.
+volatile std::sig_atomic_t g_encerrar = 0;
+void AoSinalEncerrar(int) { g_encerrar = 1; }
 
 // Saves the picture when asked; true when the program should then end.
 bool Capturar(QWidget& janela) {
@@ -75,6 +82,12 @@ int main(int argc, char** argv) {
     TFPrincipal& principal = *programa.Principal();
     principal.show();
     if (Capturar(principal)) return 0;
+    std::signal(SIGTERM, AoSinalEncerrar);
+    QTimer vigia;
+    QObject::connect(&vigia, &QTimer::timeout, [&principal] {
+        if (g_encerrar) principal.close();
+    });
+    vigia.start(200);
     const int resultado = aplicacao.exec();
     aplicacao.Janela = nullptr;
     return resultado;
