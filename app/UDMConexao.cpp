@@ -24,6 +24,7 @@ bool TDM::TentarConexao(const TConfigBD& cfg) {
     parametros_ = {"user_name=" + cfg.Usuario, "password=" + cfg.Senha};
     try {
         att_ = fb::Conectar(nomeBanco_, cfg.Usuario, cfg.Senha).release();
+        conectou_ = true;
         return true;
     } catch (...) {
         return false;
@@ -48,4 +49,20 @@ void TDM::Desconectar() noexcept {
     fb::TRef<Firebird::IAttachment> att(att_);
     att_ = nullptr;
     fb::Desconectar(att);
+}
+
+bool TDM::ConexaoAtiva() noexcept {
+    if (!att_) return false;
+    try {
+        fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att_->ping(st); });
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TDM::VerificarConexao() noexcept {
+    if (ConexaoAtiva()) return true;
+    if (!conectou_) return false;
+    return TentarConexao(config_);
 }

@@ -97,6 +97,15 @@ public:
     static bool TestarConexao(const std::string& nomeBanco, const std::string& usuario,
                               const std::string& senha);
     void Desconectar() noexcept;
+    // Whether the connection answers a round trip to the server (false when
+    // there is none, or when the server was stopped or cut it). Never throws.
+    bool ConexaoAtiva() noexcept;
+    // Makes sure the connection answers: a connection that no longer does is
+    // replaced by a new one with the settings in force (open transactions of
+    // the old one are lost, the settings query is read again). True when
+    // connected; false, showing nothing, when there never was a connection or
+    // the server cannot be reached. Never throws.
+    bool VerificarConexao() noexcept;
 
     // ---- configuration file (config.xml beside the executable) ----
     std::string LerConfigXML(const std::string& secao, const std::string& chave,
@@ -170,6 +179,7 @@ private:
     std::vector<std::string> parametros_;
     TConfigBD config_;
     Firebird::IAttachment* att_ = nullptr;
+    bool conectou_ = false;  // some connection attempt succeeded (VerificarConexao)
     TTransacao trsel_{*this};
     TTransacao triud_{*this};
     // QCBD: the settings rows of the first reading, kept for the run.

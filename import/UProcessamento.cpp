@@ -29,6 +29,12 @@ bool Sim(IJanela& janela, const std::string& texto, TIcone icone) {
     return janela.Mensagem(texto, icone, TBotoes::SimNao) == TResposta::Sim;
 }
 
+// The database stopped answering during a run.
+class EConexaoPerdida : public EErroBD {
+public:
+    EConexaoPerdida() : EErroBD("Conex\xE3o com o banco de dados perdida.") {}
+};
+
 }  // namespace
 
 TProcessamento::TProcessamento(TDM& dm, TTabelasPedido& tabelas, const TConfig& config, IJanela& janela,
@@ -72,29 +78,58 @@ bool TProcessamento::LerEValidar() {
         // The validation recorded its lines; the reading after it failed.
     }
     if (valido) return true;
+    // A check stopped by a lost connection says nothing about the file.
+    if (!dm_.ConexaoAtiva()) throw EConexaoPerdida();
     // The lines, when there were any, are on the row already; a file without
     // requests, or whose check was stopped, is refused all the same.
     MarcarComErro(std::nullopt);
     return false;
 }
 
+void TProcessamento::AvisarSemConexao() {
+    janela_.MostrarProgresso("");
+    janela_.Mensagem("Sem conex\xE3o com o banco de dados " + dm_.NomeBanco() +
+                         ".\rO processamento foi interrompido. Os arquivos n\xE3o processados continuam na pasta "
+                         "de entrada e ser\xE3o processados quando a conex\xE3o voltar.",
+                     TIcone::Erro, TBotoes::OK);
+}
+
 bool TProcessamento::ProcessarArquivo() {
     TTabela& arquivos = tabelas_.cdsArquivos;
+    if (arquivos.Vazia()) return false;
+    // A connection lost since the last run (server restarted, connection
+    // cut) is made again; without one nothing is read, checked or marked.
+    if (!dm_.VerificarConexao()) {
+        AvisarSemConexao();
+        return false;
+    }
+    // After each importer: the errors of a connection that stopped answering
+    // were shown, but the file must not be marked finished - it stays
+    // pending, and a later run imports it again (rows already written are
+    // updated in place).
+    auto exigirConexao = [this] {
+        if (!dm_.ConexaoAtiva()) throw EConexaoPerdida();
+    };
     try {
-        if (arquivos.Vazia() || !LerEValidar()) return false;
+        if (!LerEValidar()) return false;
 
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
             janela_.MostrarProgresso("Processando protocolo " + pedidos.Texto("protocolo"));
             const std::int32_t cliente = paciente_.ImportarPaciente();
+            exigirConexao();
             Log::Gravar("cli_cod = " + std::to_string(cliente));
             const std::int32_t medico = medico_.ImportarMedico();
+            exigirConexao();
             Log::Gravar("med_cod = " + std::to_string(medico));
             const std::int32_t grupo = grupoConvenio_.ImportarGrupo();
+            exigirConexao();
             Log::Gravar("grp_cod = " + std::to_string(grupo));
             const std::int32_t convenio = grupoConvenio_.ImportarConvenio();
+            exigirConexao();
             Log::Gravar("cnv_cod = " + std::to_string(convenio));
             const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
+            exigirConexao();
             Log::Gravar("ped_cod = " + std::to_string(pedido));
         }
 
@@ -107,8 +142,17 @@ bool TProcessamento::ProcessarArquivo() {
         }
         janela_.MostrarProgresso("");
         return true;
-    } catch (const std::exception&) {
+    } catch (const EConexaoPerdida&) {
         if (!arquivos.EmRepouso()) arquivos.Cancelar();
+        AvisarSemConexao();
+        return false;
+    } catch (const std::exception& e) {
+        if (!arquivos.EmRepouso()) arquivos.Cancelar();
+        // Not swallowed: an error no importer caught (the activity log on a
+        // full disk, say) would otherwise leave the file pending at every
+        // run without the operator ever learning why.
+        janela_.MostrarProgresso("");
+        janela_.Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
         return false;
     }
 }
@@ -126,6 +170,15 @@ int TProcessamento::ProximoPendente(const std::set<std::string>& vistos) const {
 void TProcessamento::MoverSemLer(int indice) {
     TSemLeitura semLeitura(tabelas_.cdsArquivos);
     tabelas_.cdsArquivos.MoverPara(indice);
+}
+
+void TProcessamento::AvisarNaoMovidos(const std::vector<std::string>& caminhos) {
+    if (caminhos.empty()) return;
+    std::string nomes;
+    for (const std::string& c : caminhos) nomes += "\r" + c;
+    janela_.Mensagem("N\xE3o foi poss\xEDvel mover para a pasta processados o(s) arquivo(s):" + nomes +
+                         "\rO(s) arquivo(s) continua(m) na pasta de entrada.",
+                     TIcone::Erro, TBotoes::OK);
 }
 
 bool TProcessamento::RemoverAtual() {
@@ -164,7 +217,9 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
         if (i < 0) break;
         vistos.insert(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")));
         MoverSemLer(i);
-        ProcessarArquivo();
+        // Without a connection the other files would fail the same way: they
+        // wait for the next run.
+        if (!ProcessarArquivo() && !dm_.ConexaoAtiva()) break;
     }
 
     if (silencioso ||
@@ -178,17 +233,32 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
             if (arquivos.ValorEm(i, "status") == TVariante(std::int32_t{1}))
                 finalizados.push_back(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")));
         bool removeu = false;
+        std::vector<std::string> naoMovidos;
         for (const std::string& caminho : finalizados) {
             for (int i = 0; i < arquivos.Contar(); ++i) {
                 if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) != caminho) continue;
                 MoverSemLer(i);
-                removeu = RemoverAtual() || removeu;
+                if (RemoverAtual())
+                    removeu = true;
+                else
+                    naoMovidos.push_back(caminho);
                 break;
             }
         }
         if (removeu) Ressincronizar();
+        AvisarNaoMovidos(naoMovidos);
     }
     lista_.HabilitarBotoes();
+}
+
+void TProcessamento::RemoverSelecionado() {
+    const std::string caminho = tabelas_.cdsArquivos.Texto("nome_arquivo");
+    if (RemoverAtual()) {
+        Ressincronizar();
+        lista_.HabilitarBotoes();
+    } else {
+        AvisarNaoMovidos({caminho});
+    }
 }
 
 void TProcessamento::btnProcessarSelecionadoClick() {
@@ -197,18 +267,12 @@ void TProcessamento::btnProcessarSelecionadoClick() {
     switch (arquivos.Inteiro("status")) {
         case 0:
             if (ProcessarArquivo() &&
-                Sim(janela_, "Arquivo processado com sucesso.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao) &&
-                RemoverAtual()) {
-                Ressincronizar();
-                lista_.HabilitarBotoes();
-            }
+                Sim(janela_, "Arquivo processado com sucesso.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao))
+                RemoverSelecionado();
             break;
         case 1:
-            if (Sim(janela_, "Arquivo j\xE1 processado.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao) &&
-                RemoverAtual()) {
-                Ressincronizar();
-                lista_.HabilitarBotoes();
-            }
+            if (Sim(janela_, "Arquivo j\xE1 processado.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao))
+                RemoverSelecionado();
             break;
         case -1:
             if (Sim(janela_,

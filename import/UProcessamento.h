@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/UJanela.h"
 #include "import/UImportarGrupoConvenio.h"
@@ -48,9 +49,16 @@ public:
     // request in cdsPedidos's order, shows "Processando protocolo <p>", runs
     // the five importers and logs their codes; finally sets the row's status
     // to 1 and clears the progress text. True when the file was imported and
-    // marked. An error that escapes an importer or the log ends the run with
-    // false and the status unchanged (rows written so far stay). Never
+    // marked. An error that escapes an importer or the log (a full disk, a
+    // read-only log.txt) ends the run with false and the status unchanged
+    // (rows written so far stay); its text is shown in an error box. Never
     // throws.
+    // The connection: one that no longer answers is made again first
+    // (TDM::VerificarConexao); when that fails, or when the connection stops
+    // answering during the run (checked after each importer), the box "Sem
+    // conexão com o banco de dados <banco>." CR "O processamento foi
+    // interrompido. ..." is shown, the file keeps its status (pending) and
+    // false is returned; ProcessarTodos then stops its walk.
     bool ProcessarArquivo();
 
     // Imports every pending file (status 0) of the list, each exactly once,
@@ -60,7 +68,9 @@ public:
     // once when `silencioso`, else after Yes to "Processo finalizado.\rDeseja
     // remover arquivos processados com sucesso da lista de arquivos?". A file
     // is removed from the list only when MoverParaProcessados moved it; the
-    // others stay with status 1. Ends with HabilitarBotoes.
+    // others stay with status 1 and are named in one error box ("Não foi
+    // possível mover para a pasta processados o(s) arquivo(s):" ...). Ends
+    // with HabilitarBotoes.
     void ProcessarTodos(bool silencioso);
 
     // The selected file, by its status: 0 - ProcessarArquivo, and when it
@@ -69,7 +79,7 @@ public:
     // removê-lo da lista?"; -1 - the question "Arquivo já processado e com
     // erros encontrados.\rDeseja exibir o(s) erro(s) encontrado(s)?" and on
     // Yes the row's erros in an error box. Yes to a removal moves the file
-    // and, when moved, deletes its row.
+    // and, when moved, deletes its row (else the box of a failed move).
     void btnProcessarSelecionadoClick();
     // ProcessarTodos(false).
     void btnProcessarTodosClick();
@@ -78,6 +88,9 @@ private:
     // Reads the current row's file and validates it; false after marking the
     // row "Com erro".
     bool LerEValidar();
+    // The box telling that the database cannot be reached and the run
+    // stopped.
+    void AvisarSemConexao();
     // Status -1 on the current row, with `erros` when given.
     void MarcarComErro(const std::optional<std::string>& erros);
     // Index in the file list of the first pending row whose path is not in
@@ -88,6 +101,12 @@ private:
     // Moves the current row's file to the processed folder and, when moved,
     // deletes the row (without reading the file of the row that follows).
     bool RemoverAtual();
+    // The selected file's move after the operator's Yes: the row goes when
+    // the file was moved; otherwise the box of AvisarNaoMovidos.
+    void RemoverSelecionado();
+    // One box naming the files that could not be moved to the processed
+    // folder (they stay in the inbox folder and in the list as finished).
+    void AvisarNaoMovidos(const std::vector<std::string>& caminhos);
     // Reads the current row's file again after rows moved unread; a failure
     // is left for the processing of that file.
     void Ressincronizar();

@@ -18,6 +18,9 @@ std::string Substituir(std::string texto, const std::string& valor) {
 bool TValidacao::ValidarArquivo() {
     TTabela& pedidos = tabelas_.cdsPedidos;
     if (pedidos.Vazia()) return false;
+    // A connection lost since the last check (server restarted) is made
+    // again before the settings are looked up.
+    dm_.VerificarConexao();
 
     std::vector<std::string> linhas;
     try {

@@ -37,6 +37,9 @@ public:
     //     inválido! Nenhum grupo informado e nenhum grupo padrão definido no
     //     sistema."
     //
+    // A connection that no longer answers is made again first
+    // (TDM::VerificarConexao).
+    //
     // Result: true when no rule is broken (the file-list row is untouched).
     // False when lines were gathered: the current cdsArquivos row is edited
     // to status -1 and erros = the lines, each followed by CR LF (cut at 500

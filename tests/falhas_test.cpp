@@ -1,0 +1,457 @@
+// Fault drills: the database connection lost in the middle of a processing
+// run, a row held locked by another program, an inbox folder that cannot be
+// read, a processed folder that cannot be written, a log on a full disk or
+// read-only, a config.xml that is read-only or not well-formed. In each: no
+// crash, no file lost, a clear message, and a later run completes the work.
+//
+// The tests run as root, for whom permission bits alone stop nothing; the
+// drills use what stops root as well: a regular file where a folder should be
+// (ENOTDIR), a folder that is no folder to list, RLIMIT_FSIZE for a full disk
+// (in a child process), the read-only convention of the program's own file
+// writer (no write bit), and the server's own monitoring tables to cut a
+// connection.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/UErro.h"
+#include "tests/UAmbienteImportacao.h"
+
+namespace {
+
+using namespace importacao_teste;
+
+const char* const kCatalogo = R"(
+insert into cbd_configuracoesbd (cbd_dsc, cbd_vlr) values ('PED_GRUPOPADRAO', '1');
+insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (1, 'Rot', 'Rotina');
+insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (10, 'HEMO', 'H', 4);
+insert into cnv_convenios (cnv_cod, cnv_nom, tab_cod, cnv_tvl, cnv_vch, cnv_usa_vlr_cmp) values (1, 'Particular', 1, 'R', 0, 'N');
+insert into eta_examestabela (tab_cod, exa_cod, eta_vlr, eta_vlr_cmp, eta_qch) values (1, 10, 18.50, 0, 0);
+insert into mat_material (mat_cod, mat_dsc) values (1, 'Sangue');
+)";
+
+std::string Substituir(std::string texto, const std::string& de, const std::string& para) {
+    for (std::size_t p = texto.find(de); p != std::string::npos; p = texto.find(de, p + para.size()))
+        texto.replace(p, de.size(), para);
+    return texto;
+}
+
+// A request file with `n` requests: protocols 9001.., patients 6001.., each
+// an hour after the one before, all with doctor 301.
+std::string VariosPedidos(int n) {
+    const std::string um = LerArquivo(kDados + "processar_8002.xml");
+    const std::size_t ini = um.find("<solicitacao>");
+    const std::size_t fim = um.find("</solicitacoes>");
+    std::string s = um.substr(0, ini);
+    for (int i = 0; i < n; ++i) {
+        std::string r = um.substr(ini, fim - ini);
+        r = Substituir(r, "<protocolo>8002</protocolo>", "<protocolo>" + std::to_string(9001 + i) + "</protocolo>");
+        r = Substituir(r, "<codigo>5001</codigo>", "<codigo>" + std::to_string(6001 + i) + "</codigo>");
+        r = Substituir(r, "<horario>08:00</horario>", "<horario>" + std::to_string(10 + i) + ":00</horario>");
+        s += r;
+    }
+    return s + um.substr(fim);
+}
+
+class Falhas : public AmbienteImportacao {
+protected:
+    Falhas() : AmbienteImportacao(kCatalogo) {}
+
+    void Escrever(const std::string& nome, const std::string& bytes) {
+        std::ofstream(entrada / nome, std::ios::binary) << bytes;
+    }
+
+    // The automatic mode's tick: scan, then process all without asking.
+    void Ciclo() {
+        t.janela.ResponderSempre(TResposta::OK);
+        lista.AtualizarLista();
+        proc.ProcessarTodos(true);
+    }
+
+    std::string Valor(const std::string& sql) { return t.banco.Valor(sql); }
+
+    // The id of the data module's own attachment on the server.
+    std::string MinhaConexao() {
+        auto q = t.dm->NovaQuery(true);
+        q->DefinirSQL("select current_connection from rdb$database");
+        q->Abrir();
+        return VariantParaTexto(q->Campo(std::size_t{0}));
+    }
+    // Cuts that attachment from another one, as a network failure would.
+    void CortarConexao(const std::string& id) {
+        t.banco.Executar("delete from mon$attachments where mon$attachment_id = " + id + ";");
+    }
+
+    // Takes this test's database off line on the server (full shutdown,
+    // every attachment cut at once, no new one accepted) and back: the
+    // server stopped and started again, for this database only - the other
+    // tests' databases on the same server are not touched.
+    void DesligarBanco() {
+        const TServidorTeste s = TServidorTeste::Padrao();
+        Comando("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host + ":" +
+                t.banco.Caminho());
+        desligado_ = true;
+    }
+    void ReligarBanco() {
+        const TServidorTeste s = TServidorTeste::Padrao();
+        Comando("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
+                " action_properties dbname " + t.banco.Caminho() + " prp_db_online");
+        desligado_ = false;
+    }
+    void TearDown() override {
+        if (desligado_) ReligarBanco();
+        AmbienteImportacao::TearDown();
+    }
+
+    // Runs `hook` the first time the progress text is `texto`.
+    void Quando(const std::string& texto, std::function<void()> hook) {
+        t.janela.AoProcessarMensagens = [this, texto, hook, feito = false]() mutable {
+            if (!feito && t.janela.progressoAtual == texto) {
+                feito = true;
+                hook();
+            }
+        };
+    }
+
+    // Boxes whose text starts with `inicio`.
+    int ContarCaixas(const std::string& inicio) const {
+        int n = 0;
+        for (const auto& c : t.janela.caixas) n += c.texto.rfind(inicio, 0) == 0;
+        return n;
+    }
+
+    // Every box's text, for failure messages.
+    std::string Juntas() const {
+        std::string r;
+        for (const std::string& c : Caixas()) r += c + "\n---\n";
+        return r;
+    }
+
+    // The orders as "protocol|patient|doctor", read through a connection of
+    // their own (the data module's may be the one that was cut).
+    std::vector<std::string> Pedidos() {
+        std::vector<std::string> r;
+        const int n = std::stoi(Valor("select count(*) from ped_pedidos"));
+        for (int i = 0; i < n; ++i)
+            r.push_back(Valor("select first 1 skip " + std::to_string(i) +
+                              " ped_cod_vis || '|' || cli_cod || '|' || coalesce(med_cod, '<null>')"
+                              " from ped_pedidos order by ped_cod_vis"));
+        return r;
+    }
+
+    const std::vector<std::string> kTresPedidos = {"9001|6001|301", "9002|6002|301", "9003|6003|301"};
+    const std::string kSemConexao = "Sem conex\xE3o com o banco de dados ";
+
+private:
+    static void Comando(const std::string& linha) {
+        ASSERT_EQ(std::system((linha + " >/dev/null 2>&1").c_str()), 0) << linha;
+    }
+    bool desligado_ = false;
+};
+
+// The connection is cut while the second of three requests is imported. The
+// errors of that request are shown, then one box says the run stopped; the
+// file is not marked finished and stays in the inbox folder. The next tick
+// connects again and imports all three requests (what the first run wrote
+// is updated in place, nothing doubled).
+TEST_F(Falhas, ConexaoCortadaNoMeioDoProcessamento) {
+    Escrever("tres.xml", VariosPedidos(3));
+    t.janela.ResponderSempre(TResposta::OK);
+    lista.AtualizarLista();
+    ASSERT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+    const std::string id = MinhaConexao();
+    Quando("Processando protocolo 9002", [&] { CortarConexao(id); });
+    t.janela.Limpar();
+    proc.ProcessarTodos(true);
+    t.janela.AoProcessarMensagens = nullptr;
+
+    EXPECT_EQ(ContarCaixas(kSemConexao), 1);
+    EXPECT_EQ(t.janela.caixas.back().texto.rfind(kSemConexao, 0), 0u);
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+    EXPECT_EQ(Arquivos(entrada), std::vector<std::string>{"tres.xml"});
+    EXPECT_TRUE(Arquivos(entrada / "processados").empty());
+    EXPECT_EQ(Pedidos(), std::vector<std::string>{"9001|6001|301"});
+
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_TRUE(Caixas().empty()) << Juntas();
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+    EXPECT_TRUE(Lista().empty());
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+}
+
+// The database goes off line on the server in the middle of a run (as when
+// the server is stopped) and stays off for one tick: each run says so once
+// and leaves the file pending in the inbox folder. Back on line, the next
+// tick imports everything.
+TEST_F(Falhas, BancoDesligadoNoMeioDoProcessamentoEReligado) {
+    Escrever("tres.xml", VariosPedidos(3));
+    t.janela.ResponderSempre(TResposta::OK);
+    lista.AtualizarLista();
+    Quando("Processando protocolo 9002", [&] { DesligarBanco(); });
+    t.janela.Limpar();
+    proc.ProcessarTodos(true);
+    t.janela.AoProcessarMensagens = nullptr;
+    EXPECT_EQ(ContarCaixas(kSemConexao), 1);
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+
+    // Still off line: nothing imported, nothing lost, the operator told.
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_EQ(ContarCaixas(kSemConexao), 1);
+    EXPECT_EQ(Arquivos(entrada), std::vector<std::string>{"tres.xml"});
+    EXPECT_TRUE(Arquivos(entrada / "processados").empty());
+
+    ReligarBanco();
+    EXPECT_EQ(Pedidos(), std::vector<std::string>{"9001|6001|301"});
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_TRUE(Caixas().empty()) << Juntas();
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+}
+
+// Another program holds the second patient's row locked during the import:
+// the row writer says so, the other requests are imported and the file is
+// finished (import errors do not hold a file back). Once the lock is gone,
+// the same file put back into the inbox folder completes the work: the
+// patient is written and the order points at it, nothing doubled.
+TEST_F(Falhas, LinhaPresaPorOutraConexao) {
+    t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (6002, 'Antes');");
+    TJanelaTeste outraJanela;
+    TDM outro(outraJanela, t.pasta);
+    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
+    auto trava = outro.NovaQuery(false);
+    trava->DefinirSQL("update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 6002");
+    trava->Executar();
+
+    Escrever("tres.xml", VariosPedidos(3));
+    Ciclo();
+    ASSERT_EQ(ContarCaixas("Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES."), 1) << Juntas();
+    EXPECT_EQ(Pedidos(), (std::vector<std::string>{"9001|6001|301", "9002|0|301", "9003|6003|301"}));
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+
+    trava.reset();
+    outro.TRIUD().Rollback();
+    fs::copy_file(entrada / "processados" / "tres.xml", entrada / "tres.xml");
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_TRUE(Caixas().empty()) << Juntas();
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Valor("select cli_nom from cli_clientes where cli_cod = 6002"), "Ana");
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+}
+
+// The inbox folder cannot be listed: the scan fails with the system's reason
+// before the list is touched; no file is touched. Readable again, the next
+// scan and run import the file.
+TEST_F(Falhas, PastaDeEntradaIlegivel) {
+    Escrever("tres.xml", VariosPedidos(3));
+    t.janela.ResponderSempre(TResposta::OK);
+    lista.AtualizarLista();
+    ASSERT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+
+    // As root no permission bit stops a listing; a user without rights on
+    // the folder does. The child process drops to "nobody" and scans.
+    fs::permissions(raiz, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(entrada, fs::perms::none);
+    int canal[2];
+    ASSERT_EQ(::pipe(canal), 0);
+    const pid_t filho = ::fork();
+    ASSERT_GE(filho, 0);
+    if (filho == 0) {
+        ::close(canal[0]);
+        std::string resultado = "sem erro";
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            resultado = "setuid";
+        } else {
+            try {
+                lista.AtualizarLista();
+            } catch (const EErro& e) {
+                resultado = e.what();
+            }
+            resultado += "|" + std::to_string(tp.cdsArquivos.Contar());
+        }
+        (void)!::write(canal[1], resultado.data(), resultado.size());
+        ::_exit(0);
+    }
+    ::close(canal[1]);
+    std::string resultado;
+    char bloco[512];
+    for (ssize_t n; (n = ::read(canal[0], bloco, sizeof bloco)) > 0;) resultado.append(bloco, n);
+    ::close(canal[0]);
+    int estado = 0;
+    ::waitpid(filho, &estado, 0);
+    fs::permissions(entrada, fs::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
+    EXPECT_EQ(resultado, "N\xE3o foi poss\xEDvel listar a pasta " + entrada.string() + "/: Permission denied|1");
+
+    // The same for root: the folder's path leads round in a loop.
+    fs::rename(entrada, raiz / "guardada");
+    fs::create_symlink(entrada, entrada);
+    EXPECT_THROW(
+        try { lista.AtualizarLista(); } catch (const EErro& e) {
+            EXPECT_NE(std::string(e.what()).find("N\xE3o foi poss\xEDvel listar a pasta "), std::string::npos);
+            throw;
+        },
+        EErro);
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+    fs::remove(entrada);
+    fs::rename(raiz / "guardada", entrada);
+
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+}
+
+// "processados" cannot be written (a file of that name stands where the
+// folder goes, which stops root too): the run imports the file, cannot move
+// it and says so; the file stays in the inbox folder and its row stays
+// "Finalizado". The next ticks import it again in place (no order doubled)
+// until the folder can be made; then it is moved.
+TEST_F(Falhas, ProcessadosNaoGravavel) {
+    Escrever("tres.xml", VariosPedidos(3));
+    std::ofstream(entrada / "processados") << "n\xE3o \xE9 uma pasta\n";
+    Ciclo();
+    const std::string aviso = "N\xE3o foi poss\xEDvel mover para a pasta processados o(s) arquivo(s):\r" +
+                              Caminho("tres.xml") + "\rO(s) arquivo(s) continua(m) na pasta de entrada.";
+    ASSERT_EQ(Caixas(), std::vector<std::string>{aviso});
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Finalizado"});
+    EXPECT_EQ(LerArquivo(entrada / "tres.xml"), VariosPedidos(3));
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+
+    // The selected-file command says the same.
+    t.janela.Limpar();
+    t.janela.Responder(TResposta::Sim);
+    proc.btnProcessarSelecionadoClick();
+    EXPECT_EQ(Caixas(), (std::vector<std::string>{Cp("Arquivo já processado.\rDeseja removê-lo da lista?"), aviso}));
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Finalizado"});
+
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_EQ(Caixas(), std::vector<std::string>{aviso});
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+
+    fs::remove(entrada / "processados");
+    t.janela.Limpar();
+    Ciclo();
+    EXPECT_TRUE(Caixas().empty()) << Juntas();
+    EXPECT_TRUE(Lista().empty());
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+    EXPECT_EQ(Pedidos(), kTresPedidos);
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+}
+
+// The activity log cannot be written - the disk is full (RLIMIT_FSIZE below
+// the log's size: every write past it fails with EFBIG, for root too), or
+// the file is read-only (no write bit, which the program's file writer
+// honours for root as well). The run stops at the first log line with the
+// error shown, the file stays pending, the log keeps every line it had. With
+// room again, the next tick imports the file.
+TEST_F(Falhas, LogEmDiscoCheioOuSomenteLeitura) {
+    const fs::path log = raiz / "log.txt";
+    std::string anterior;
+    for (int i = 0; i < 200; ++i) anterior += "01/03/2026 10:00:00\tLinha antiga " + std::to_string(i) + "\r\n";
+
+    for (const bool discoCheio : {true, false}) {
+        SCOPED_TRACE(discoCheio ? "disco cheio" : "somente leitura");
+        t.janela.Limpar();
+        std::ofstream(log, std::ios::binary | std::ios::trunc) << anterior;
+        Escrever("tres.xml", VariosPedidos(3));
+        rlimit antes{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &antes), 0);
+        auto sinalAntes = std::signal(SIGXFSZ, SIG_IGN);
+        if (discoCheio) {
+            rlimit cheio = antes;
+            cheio.rlim_cur = anterior.size() / 2;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cheio), 0);
+        } else {
+            fs::permissions(log, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        Ciclo();
+        ::setrlimit(RLIMIT_FSIZE, &antes);
+        std::signal(SIGXFSZ, sinalAntes);
+        fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write);
+
+        ASSERT_EQ(ContarCaixas("N\xE3o foi poss\xEDvel gravar o arquivo " + log.string() + ": "), 1) << Juntas();
+        EXPECT_EQ(t.janela.caixas.size(), 1u);
+        EXPECT_TRUE(LerArquivo(log) == anterior) << "o log mudou";
+        EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Pendente"});
+        EXPECT_TRUE(Arquivos(entrada / "processados").empty());
+        // No half-written temporary file is left beside the log.
+        EXPECT_EQ(Arquivos(raiz), std::vector<std::string>{"log.txt"});
+
+        t.janela.Limpar();
+        Ciclo();
+        EXPECT_TRUE(Caixas().empty()) << Juntas();
+        EXPECT_EQ(Pedidos(), kTresPedidos);
+        EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+        const std::string depois = LerArquivo(log);
+        EXPECT_EQ(depois.substr(depois.size() - anterior.size()), anterior);
+        EXPECT_EQ(LinhasDoProcessamento().size(), 15u);
+        fs::remove_all(entrada / "processados");
+    }
+}
+
+// config.xml read-only, then not well-formed: each read or write through
+// the data module fails with a clear reason and the file keeps its bytes
+// and its time stamp. Writable and repaired, the same write goes through.
+TEST_F(Falhas, ConfigXmlSomenteLeituraOuMalFormado) {
+    const fs::path config = fs::path(t.pasta) / "config.xml";
+    const std::string valido =
+        "<?xml version=\"1.0\"?>\n<Configuration><aplicacao frequencia=\"1\"/></Configuration>\n";
+    const std::string quebrado = "<?xml version=\"1.0\"?>\n<Configuration><aplicacao frequencia=\"1\">\n";
+
+    std::ofstream(config, std::ios::binary | std::ios::trunc) << valido;
+    fs::permissions(config, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    auto hora = fs::last_write_time(config);
+    try {
+        t.dm->GravarConfigXML("aplicacao", "frequencia", "5");
+        ADD_FAILURE() << "gravou num arquivo somente leitura";
+    } catch (const EErro& e) {
+        EXPECT_NE(std::string(e.what()).find("somente leitura"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(LerArquivo(config), valido);
+    EXPECT_EQ(fs::last_write_time(config), hora);
+    EXPECT_EQ(t.dm->LerConfigXML("aplicacao", "frequencia", ""), "1");
+
+    fs::permissions(config, fs::perms::owner_read | fs::perms::owner_write);
+    std::ofstream(config, std::ios::binary | std::ios::trunc) << quebrado;
+    hora = fs::last_write_time(config);
+    for (int i = 0; i < 2; ++i) {
+        try {
+            if (i == 0)
+                t.dm->GravarConfigXML("aplicacao", "frequencia", "5");
+            else
+                (void)t.dm->LerConfigBD();
+            ADD_FAILURE() << "arquivo mal formado aceito";
+        } catch (const EErroXML& e) {
+            EXPECT_NE(std::string(e.what()).find("Erro no arquivo de configura\xE7\xE3o " + config.string() +
+                                                 ", linha "),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_EQ(LerArquivo(config), quebrado);
+    EXPECT_EQ(fs::last_write_time(config), hora);
+
+    std::ofstream(config, std::ios::binary | std::ios::trunc) << valido;
+    t.dm->GravarConfigXML("aplicacao", "frequencia", "5");
+    EXPECT_EQ(t.dm->LerConfigXML("aplicacao", "frequencia", ""), "5");
+}
+
+}  // namespace
