@@ -139,7 +139,7 @@ TEST(PontaAPonta, ModoAutomaticoImportaArquivoSozinho) {
     EXPECT_EQ(banco.Valor("select cli_nom from cli_clientes where cli_cod = 5001"),
               Utf8ParaCp1252("Maria José da Conceição"));
     // Prices of the units plan: 30 + 15 + 20 units at 0.62.
-    EXPECT_EQ(banco.Valor("select ped_vlr_tot_exa from ped_pedidos where ped_cod = " + pedido), "40.30");
+    EXPECT_EQ(banco.Valor("select ped_vlr_tot_exa from ped_pedidos where ped_cod = " + pedido), "40,3");
 
     const std::string log = Ler(pasta / "log.txt");
     EXPECT_NE(log.find("\tped_cod = " + pedido + "\r\n"), std::string::npos) << log;
