@@ -16,6 +16,10 @@ shift || true
 ALVOS=("$@")
 [ ${#ALVOS[@]} -gt 0 ] || ALVOS=(leitor config)
 
+if ! command -v clang++ >/dev/null; then
+    echo "O fuzzing precisa do clang com a libFuzzer: apt-get install clang libclang-rt-dev" >&2
+    exit 2
+fi
 CC=clang CXX=clang++ cmake -S "$RAIZ" -B "$BUILD" -G Ninja -DQUORVEL_FUZZ=ON -DQUORVEL_JANELA=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j 2 --target "${ALVOS[@]/#/fuzz_}"

@@ -18,28 +18,29 @@ struct TVisto {
 };
 
 // Waits for the modal box, records it and presses the button with the given
-// text (an empty text closes the box from its title bar).
+// text (an empty text closes the box from its title bar). Each try that finds
+// no box yet schedules the next one (no closure that keeps itself alive).
+void TentarCaixa(TVisto& visto, const QString& botao) {
+    auto* caixa = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!caixa) {
+        QTimer::singleShot(10, [&visto, botao] { TentarCaixa(visto, botao); });
+        return;
+    }
+    visto.legenda = caixa->windowTitle();
+    visto.texto = caixa->text();
+    visto.icone = caixa->icon();
+    for (QAbstractButton* b : caixa->buttons()) visto.botoes << b->text();
+    if (botao.isEmpty()) {
+        caixa->close();
+        return;
+    }
+    for (QAbstractButton* b : caixa->buttons()) {
+        if (b->text() == botao) b->click();
+    }
+}
+
 void AoAbrirCaixa(TVisto& visto, const QString& botao) {
-    auto tentar = std::make_shared<std::function<void()>>();
-    *tentar = [&visto, botao, tentar] {
-        auto* caixa = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!caixa) {
-            QTimer::singleShot(10, *tentar);
-            return;
-        }
-        visto.legenda = caixa->windowTitle();
-        visto.texto = caixa->text();
-        visto.icone = caixa->icon();
-        for (QAbstractButton* b : caixa->buttons()) visto.botoes << b->text();
-        if (botao.isEmpty()) {
-            caixa->close();
-            return;
-        }
-        for (QAbstractButton* b : caixa->buttons()) {
-            if (b->text() == botao) b->click();
-        }
-    };
-    QTimer::singleShot(0, *tentar);
+    QTimer::singleShot(0, [&visto, botao] { TentarCaixa(visto, botao); });
 }
 
 }  // namespace

@@ -32,17 +32,18 @@ void Preencher(TFNovaConexao& d, const QString& servidor, const QString& caminho
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Runs `acao` on the modal dialog once it is shown.
+// Runs `acao` on the modal dialog once it is shown; each try that finds no
+// dialog yet schedules the next one (no closure that keeps itself alive).
+void TentarDialogo(const std::function<void(TFNovaConexao&)>& acao) {
+    if (auto* d = qobject_cast<TFNovaConexao*>(QApplication::activeModalWidget())) {
+        acao(*d);
+    } else {
+        QTimer::singleShot(10, [acao] { TentarDialogo(acao); });
+    }
+}
+
 void AoAbrirDialogo(std::function<void(TFNovaConexao&)> acao) {
-    auto tentar = std::make_shared<std::function<void()>>();
-    *tentar = [acao, tentar] {
-        if (auto* d = qobject_cast<TFNovaConexao*>(QApplication::activeModalWidget())) {
-            acao(*d);
-        } else {
-            QTimer::singleShot(10, *tentar);
-        }
-    };
-    QTimer::singleShot(0, *tentar);
+    QTimer::singleShot(0, [acao] { TentarDialogo(acao); });
 }
 
 }  // namespace
