@@ -13,17 +13,18 @@ const std::string& Log::Arquivo() { return arquivo_; }
 namespace {
 
 // Appends the lines of `texto` to `saida`, each ended by CR LF. Lines end at
-// CR LF or LF; a last line without an end still counts.
+// CR LF, LF or a lone CR (as in "...\".\rErro: ..." of a failed value
+// lookup); a last line without an end still counts.
 void AnexarLinhas(std::string& saida, const std::string& texto) {
     std::size_t inicio = 0;
     while (inicio < texto.size()) {
-        std::size_t fim = texto.find('\n', inicio);
+        std::size_t fim = texto.find_first_of("\r\n", inicio);
         if (fim == std::string::npos) fim = texto.size();
-        std::size_t fimLinha = fim;
-        if (fimLinha > inicio && texto[fimLinha - 1] == '\r') --fimLinha;
-        saida.append(texto, inicio, fimLinha - inicio);
+        saida.append(texto, inicio, fim - inicio);
         saida += "\r\n";
-        inicio = fim + 1;
+        inicio = fim;
+        if (inicio < texto.size() && texto[inicio] == '\r') ++inicio;
+        if (inicio < texto.size() && texto[inicio] == '\n') ++inicio;
     }
 }
 

@@ -18,8 +18,8 @@ public:
     static const std::string& Arquivo();
 
     // Adds the message as the file's first line; creates the file when
-    // missing. Line breaks inside the message start lines of their own (only
-    // the first carries the time). The file is replaced as a whole through a
+    // missing. Line breaks inside the message (CR LF, LF or a lone CR) start
+    // lines of their own (only the first carries the time). The file is replaced as a whole through a
     // temporary file, so a failure never loses the lines already there.
     // Throws EErro (Portuguese, with the system's description) when no path
     // is set or the file cannot be read or written; the line is then lost and

@@ -48,7 +48,12 @@ protected:
             if (fim == std::string::npos) fim = c.size();
             const std::string linha = c.substr(inicio, fim - inicio);
             const std::size_t tab = linha.find('\t');
-            r.push_back(tab == std::string::npos ? linha : linha.substr(tab + 1));
+            // A line without a time stamp is the rest of the message above
+            // it, broken there by its CR ("...\".\rErro: ...").
+            if (tab == std::string::npos && !r.empty())
+                r.back() += "\r" + linha;
+            else
+                r.push_back(tab == std::string::npos ? linha : linha.substr(tab + 1));
             inicio = fim + 2;
         }
         std::reverse(r.begin(), r.end());

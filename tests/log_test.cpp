@@ -137,6 +137,21 @@ TEST_F(LogTeste, QuebrasDeLinhaNaMensagemViramLinhasProprias) {
     EXPECT_EQ(linhas[2], "linha 3");
 }
 
+// A failed value lookup logs "Erro lendo ...".\rErro: ..." with a lone CR:
+// its second part is a line of its own, in the new line and in the old ones.
+TEST_F(LogTeste, CRSozinhoTambemQuebraALinha) {
+    Escrever(arquivo_, "velha 1\rvelha 2\r\n");
+    const TDataHora antes = TDataHora::Agora();
+    Log::Gravar("Erro lendo \"/lab/p1.xml\".\rErro: medico/codigo");
+    const TDataHora depois = TDataHora::Agora();
+    const auto linhas = Linhas(Ler(arquivo_));
+    ASSERT_EQ(linhas.size(), 4u);
+    ConferirLinha(linhas[0], "Erro lendo \"/lab/p1.xml\".", antes, depois);
+    EXPECT_EQ(linhas[1], "Erro: medico/codigo");
+    EXPECT_EQ(linhas[2], "velha 1");
+    EXPECT_EQ(linhas[3], "velha 2");
+}
+
 TEST_F(LogTeste, ArquivoExistenteComLFEhReescritoComCRLF) {
     Escrever(arquivo_, "velha 1\nvelha 2\r\nvelha 3");
     Log::Gravar("nova");
