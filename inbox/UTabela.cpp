@@ -177,7 +177,8 @@ TVariante TTabela::Converter(int indice, const TVariante& valor) const {
             if (dh) return dh->ParteHora();
             if (texto) {
                 if (auto h = LerHora(*texto)) return *h;
-                if (auto d = LerDataHora(*texto)) return d->ParteHora();
+                // A date followed by a time gives its time; a date alone is no time.
+                if (auto d = LerDataHora(*texto); d && texto->find(':') != std::string::npos) return d->ParteHora();
             }
             throw ValorInvalido(c.Nome);
         case TTipoColuna::DataHora:

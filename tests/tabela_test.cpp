@@ -121,6 +121,8 @@ TEST(TabelaValores, ConversaoDeDataEHora) {
         {"coleta_horario", "24:00", nullptr},
         {"coleta_horario", "", nullptr},
         {"coleta_horario", "abc", nullptr},
+        {"coleta_horario", "05/03/2009", nullptr},
+        {"coleta_horario", "05/03/2009 10:11", "10:11:00"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(std::string(c.coluna) + " <- '" + c.texto + "'");
