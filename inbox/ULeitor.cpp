@@ -137,15 +137,16 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
                 pedidos.Gravar();
             }
 
+            // The link to the master is looked up below the request for every
+            // detail row, as every other value.
             const xmlNode* paciente = Exigir(r, "paciente");
-            const std::string codigoPaciente = LerValorXML(r, "paciente/codigo");
             if (const xmlNode* telefones = FilhoElemento(paciente, "telefones"))
                 for (const xmlNode* t : Sequencia(telefones, "telefone"))
-                    AdicionarLinha(tabelas_.cdsTelefones, t, {{"paciente", codigoPaciente}},
+                    AdicionarLinha(tabelas_.cdsTelefones, t, {{"paciente", LerValorXML(r, "paciente/codigo")}},
                                    {{"descricao", "descricao"}, {"numero", "numero"}});
             if (const xmlNode* convenios = FilhoElemento(paciente, "convenios"))
                 for (const xmlNode* c : Sequencia(convenios, "convenio"))
-                    AdicionarLinha(tabelas_.cdsConvenios, c, {{"paciente", codigoPaciente}},
+                    AdicionarLinha(tabelas_.cdsConvenios, c, {{"paciente", LerValorXML(r, "paciente/codigo")}},
                                    {{"nome", "nome"}, {"matricula", "matricula"}});
 
             if (const xmlNode* medico = FilhoElemento(r, "medico")) {
@@ -168,17 +169,15 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
                                 {"cep", "medico/endereco/cep"},
                                 {"email", "medico/email"},
                                 {"observacao", "medico/observacao"}});
-                if (const xmlNode* telefones = FilhoElemento(medico, "telefones")) {
-                    const std::string codigoMedico = LerValorXML(r, "medico/codigo");
+                if (const xmlNode* telefones = FilhoElemento(medico, "telefones"))
                     for (const xmlNode* t : Sequencia(telefones, "telefone"))
-                        AdicionarLinha(tabelas_.cdsTelefonesMedicos, t, {{"medico", codigoMedico}},
+                        AdicionarLinha(tabelas_.cdsTelefonesMedicos, t, {{"medico", LerValorXML(r, "medico/codigo")}},
                                        {{"descricao", "descricao"}, {"numero", "numero"}});
-                }
             }
 
             const xmlNode* exames = Exigir(r, "exames");
-            const std::string protocolo = LerValorXML(r, "protocolo");
             for (const xmlNode* e : Sequencia(exames, "exame")) {
+                const std::string protocolo = LerValorXML(r, "protocolo");
                 if (FilhoElemento(e, "coleta"))
                     AdicionarLinha(tabelas_.cdsExames, e, {{"protocolo", protocolo}},
                                    {{"codigo", "codigo"},

@@ -163,6 +163,34 @@ TEST_F(LeitorTeste, ConteudoMistoCDATAEComentarios) {
                       }));
 }
 
+// The master's code of a detail row is looked up below the request for each
+// row, like every other value: a code that cannot be read logs one line per
+// row that needs it.
+TEST_F(LeitorTeste, CodigoDoMestreLidoParaCadaLinhaDeDetalhe) {
+    leitor.CarregarArquivo(Escrever(
+        "mestre.xml",
+        "<solicitacoes><solicitacao><data>01/01/2020</data><horario>10:00</horario>"
+        "<protocolo>P<b/></protocolo>"
+        "<paciente><codigo>1<b/></codigo><telefones><telefone><numero>1</numero></telefone>"
+        "<telefone><numero>2</numero></telefone></telefones>"
+        "<convenios><convenio><nome>C</nome></convenio></convenios></paciente>"
+        "<medico><codigo>2<b/></codigo><telefones><telefone><numero>3</numero></telefone>"
+        "<telefone><numero>4</numero></telefone></telefones></medico>"
+        "<exames><exame><codigo>A</codigo></exame><exame><codigo>B</codigo></exame></exames>"
+        "</solicitacao></solicitacoes>"));
+    EXPECT_EQ(tp.cdsExames.ContarTodas(), 2);
+    EXPECT_EQ(tp.cdsTelefonesMedicos.ContarTodas(), 2);
+    const auto log = Log();
+    auto linhas = [&](const std::string& caminho) {
+        return std::count_if(log.begin(), log.end(), [&](const std::string& l) {
+            return l.rfind("Erro lendo \"" + caminho + "\".", 0) == 0;
+        });
+    };
+    EXPECT_EQ(linhas("protocolo"), 4) << "the log line, the request, two exams";
+    EXPECT_EQ(linhas("paciente/codigo"), 5) << "the request, the patient, two phones, one card";
+    EXPECT_EQ(linhas("medico/codigo"), 4) << "the request, the doctor, two phones";
+}
+
 TEST_F(LeitorTeste, ColetaSemHorarioEncerraALeituraMantendoOAnterior) {
     const std::string arquivo = kDados + "coleta_sem_horario.xml";
     leitor.CarregarArquivo(arquivo);
