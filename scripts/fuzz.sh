@@ -45,6 +45,7 @@ falhou=0
 for alvo in "${ALVOS[@]}"; do
     semear "$alvo"
     mkdir -p "$SAIDA/achados-$alvo"
+    achadosAntes=$(find "$SAIDA/achados-$alvo" -type f | wc -l)
     echo "== fuzz_$alvo por $SEGUNDOS s (corpus $SAIDA/corpus-$alvo)"
     # Qt and the database client are not part of these targets; leaks are
     # reported (detect_leaks=1) because everything here is our own code and
@@ -61,11 +62,12 @@ for alvo in "${ALVOS[@]}"; do
     fi
     grep -E '^stat::(number_of_executed_units|new_units_added|peak_rss_mb)|^Done' "$SAIDA/$alvo.log" || true
     # One line per run in resumo.txt: when, target, seconds, executions,
-    # corpus size, faults found (artifacts).
+    # corpus size, faults found by this run (new artifacts).
     execucoes=$(sed -n 's/^stat::number_of_executed_units: *//p' "$SAIDA/$alvo.log" | tail -1)
     printf '%s\t%s\t%s s\t%s execucoes\t%s entradas no corpus\t%s achados\n' \
         "$(date '+%d/%m/%Y %H:%M:%S')" "$alvo" "$SEGUNDOS" "${execucoes:-?}" \
-        "$(find "$SAIDA/corpus-$alvo" -type f | wc -l)" "$(find "$SAIDA/achados-$alvo" -type f | wc -l)" \
+        "$(find "$SAIDA/corpus-$alvo" -type f | wc -l)" \
+        "$(( $(find "$SAIDA/achados-$alvo" -type f | wc -l) - achadosAntes ))" \
         >>"$SAIDA/resumo.txt"
 done
 exit $falhou
