@@ -56,23 +56,6 @@ double Segundos(Relogio::time_point a, Relogio::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-std::string Ler(const std::string& caminho) {
-    std::ifstream f(caminho, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-// The demo catalogue (UTF-8 file) as Windows-1252 statements, without the
-// final commit (each statement is committed on its own).
-std::string Catalogo() {
-    std::istringstream in(Ler(QUORVEL_CATALOGO));
-    std::string linha, r;
-    while (std::getline(in, linha))
-        if (linha.rfind("commit;", 0) != 0) r += linha + "\n";
-    return Utf8ParaCp1252(r);
-}
-
 int Argumento(int argc, char** argv, const char* nome, int padrao) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], nome) == 0) return std::atoi(argv[i + 1]);
@@ -124,7 +107,7 @@ int main(int argc, char** argv) {
     std::printf("Arquivos: %zu, solicitações: %d, exames por solicitação: %d (semente %u)\n", arquivos.size(),
                 opcoes.Solicitacoes, opcoes.ExamesPorSolicitacao, opcoes.Semente);
 
-    const std::string catalogo = Catalogo();
+    const std::string catalogo = CatalogoDemo();
     TBancoTeste bancoFerramenta, bancoReplay;
     bancoFerramenta.Executar(catalogo);
     bancoReplay.Executar(catalogo);

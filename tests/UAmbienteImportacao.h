@@ -26,6 +26,17 @@ namespace fs = std::filesystem;
 
 inline const std::string kDados = std::string(QUORVEL_DADOS_TESTE) + "/importacao/";
 
+// A small catalogue: default group 1, one exam (HEMO), one plan priced in
+// money, one material.
+inline const char* const kCatalogoMinimo = R"(
+insert into cbd_configuracoesbd (cbd_dsc, cbd_vlr) values ('PED_GRUPOPADRAO', '1');
+insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (1, 'Rot', 'Rotina');
+insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (10, 'HEMO', 'H', 4);
+insert into cnv_convenios (cnv_cod, cnv_nom, tab_cod, cnv_tvl, cnv_vch, cnv_usa_vlr_cmp) values (1, 'Particular', 1, 'R', 0, 'N');
+insert into eta_examestabela (tab_cod, exa_cod, eta_vlr, eta_vlr_cmp, eta_qch) values (1, 10, 18.50, 0, 0);
+insert into mat_material (mat_cod, mat_dsc) values (1, 'Sangue');
+)";
+
 inline std::string Cp(const std::string& utf8) { return Utf8ParaCp1252(utf8); }
 
 inline std::string LerArquivo(const fs::path& p) {

@@ -31,15 +31,6 @@ namespace {
 
 using namespace importacao_teste;
 
-const char* const kCatalogo = R"(
-insert into cbd_configuracoesbd (cbd_dsc, cbd_vlr) values ('PED_GRUPOPADRAO', '1');
-insert into grp_grupos (grp_cod, grp_cod_vis, grp_dsc) values (1, 'Rot', 'Rotina');
-insert into exa_exames (exa_cod, exa_cod_vis, exa_tpo_prz, exa_dia_ent) values (10, 'HEMO', 'H', 4);
-insert into cnv_convenios (cnv_cod, cnv_nom, tab_cod, cnv_tvl, cnv_vch, cnv_usa_vlr_cmp) values (1, 'Particular', 1, 'R', 0, 'N');
-insert into eta_examestabela (tab_cod, exa_cod, eta_vlr, eta_vlr_cmp, eta_qch) values (1, 10, 18.50, 0, 0);
-insert into mat_material (mat_cod, mat_dsc) values (1, 'Sangue');
-)";
-
 std::string Substituir(std::string texto, const std::string& de, const std::string& para) {
     for (std::size_t p = texto.find(de); p != std::string::npos; p = texto.find(de, p + para.size()))
         texto.replace(p, de.size(), para);
@@ -65,7 +56,7 @@ std::string VariosPedidos(int n) {
 
 class Falhas : public AmbienteImportacao {
 protected:
-    Falhas() : AmbienteImportacao(kCatalogo) {}
+    Falhas() : AmbienteImportacao(kCatalogoMinimo) {}
 
     void Escrever(const std::string& nome, const std::string& bytes) {
         std::ofstream(entrada / nome, std::ios::binary) << bytes;

@@ -25,20 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Ler(const fs::path& caminho) {
-    std::ifstream f(caminho, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::string Catalogo() {
-    std::istringstream in(Ler(QUORVEL_CATALOGO));
-    std::string linha, r;
-    while (std::getline(in, linha))
-        if (linha.rfind("commit;", 0) != 0) r += linha + "\n";
-    return Utf8ParaCp1252(r);
-}
+std::string Ler(const fs::path& caminho) { return LerArquivoTeste(caminho.string()); }
 
 class TProcesso {
 public:
@@ -98,7 +85,7 @@ private:
 
 TEST(PontaAPonta, ModoAutomaticoImportaArquivoSozinho) {
     TBancoTeste banco;
-    banco.Executar(Catalogo());
+    banco.Executar(CatalogoDemo());
 
     char modelo[] = "/tmp/quorvel-e2e-XXXXXX";
     ASSERT_NE(::mkdtemp(modelo), nullptr);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/UTexto.h"
 #include "db/UFirebird.h"
 
 using namespace Firebird;
@@ -157,4 +158,19 @@ TDMTeste::~TDMTeste() {
     dm.reset();
     std::error_code ec;
     std::filesystem::remove_all(pasta, ec);
+}
+
+std::string LerArquivoTeste(const std::string& caminho) {
+    std::ifstream f(caminho, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::string CatalogoDemo() {
+    std::istringstream in(LerArquivoTeste(QUORVEL_CATALOGO));
+    std::string linha, r;
+    while (std::getline(in, linha))
+        if (linha.rfind("commit;", 0) != 0) r += linha + "\n";
+    return Utf8ParaCp1252(r);
 }

@@ -39,6 +39,14 @@ private:
     std::string caminho_;
 };
 
+// The demo laboratory catalogue (scripts/demo/catalogo.sql) as Windows-1252
+// statements for TBancoTeste::Executar (its closing commit left out: each
+// statement is committed on its own).
+std::string CatalogoDemo();
+
+// The whole content of a file ("" when it cannot be read).
+std::string LerArquivoTeste(const std::string& caminho);
+
 // A connected data module on a fresh database, with a scripted window.
 struct TDMTeste {
     TDMTeste();
