@@ -62,6 +62,21 @@ protected:
     void SetUp() override { Log::DefinirArquivo((raiz / "log.txt").string()); }
     void TearDown() override { fs::remove_all(raiz); }
 
+    // Writes a request file of the test's own into the inbox folder.
+    void Escrever(const std::string& nome, const std::string& bytes) {
+        std::ofstream(entrada / nome, std::ios::binary) << bytes;
+    }
+
+    // What the automatic mode does at each tick: scan, then process every
+    // pending file without asking. Every box is answered OK.
+    void Ciclo() {
+        t.janela.ResponderSempre(TResposta::OK);
+        lista.AtualizarLista();
+        proc.ProcessarTodos(true);
+    }
+
+    std::string Valor(const std::string& sql) { return t.banco.Valor(sql); }
+
     void Copiar(const std::string& fixture, const std::string& nome) {
         fs::copy_file(kDados + fixture, entrada / nome, fs::copy_options::overwrite_existing);
     }

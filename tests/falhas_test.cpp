@@ -58,18 +58,6 @@ class Falhas : public AmbienteImportacao {
 protected:
     Falhas() : AmbienteImportacao(kCatalogoMinimo) {}
 
-    void Escrever(const std::string& nome, const std::string& bytes) {
-        std::ofstream(entrada / nome, std::ios::binary) << bytes;
-    }
-
-    // The automatic mode's tick: scan, then process all without asking.
-    void Ciclo() {
-        t.janela.ResponderSempre(TResposta::OK);
-        lista.AtualizarLista();
-        proc.ProcessarTodos(true);
-    }
-
-    std::string Valor(const std::string& sql) { return t.banco.Valor(sql); }
 
     // The id of the data module's own attachment on the server.
     std::string MinhaConexao() {

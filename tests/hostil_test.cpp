@@ -124,19 +124,6 @@ class Hostil : public AmbienteImportacao {
 protected:
     Hostil() : AmbienteImportacao(kCatalogoMinimo) {}
 
-    void Escrever(const std::string& nome, const std::string& bytes) {
-        std::ofstream(entrada / nome, std::ios::binary) << bytes;
-    }
-
-    // What the automatic mode does at each tick: scan, then process every
-    // pending file without asking. Every box is answered OK.
-    void Ciclo() {
-        t.janela.ResponderSempre(TResposta::OK);
-        lista.AtualizarLista();
-        proc.ProcessarTodos(true);
-    }
-
-    std::string Valor(const std::string& sql) { return t.banco.Valor(sql); }
 
     // Everything the operator or the log could show.
     std::string TudoQueFoiMostrado() const {
