@@ -21,4 +21,6 @@ bash "$RAIZ/scripts/instalar.sh"
 bash "$RAIZ/scripts/firebird.sh"
 QUORVEL_BUILD="$BUILD" bash "$RAIZ/scripts/compilar.sh" "${OPCOES[@]}"
 cd "$BUILD"
+# The whole suite runs in the laboratories' locale (decimal comma, UTF-8).
+export LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
