@@ -37,4 +37,12 @@ public:
 
     // Handles pending window messages (painting, input, timer events).
     virtual void ProcessarMensagens() = 0;
+
+    // True once the program was asked to end (the operator closed the main
+    // window, the service was told to stop) while work runs. Long work asks
+    // between its steps and stops at the next one: the processing driver after
+    // the request being imported (that file keeps its status and is not
+    // moved), the inbox scan between files. Boxes are still shown and
+    // answered by the operator. Stays true until the program ends.
+    virtual bool Encerrando() const { return false; }
 };

@@ -116,6 +116,12 @@ bool TProcessamento::ProcessarArquivo() {
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
             janela_.MostrarProgresso("Processando protocolo " + pedidos.Texto("protocolo"));
+            // Asked to end: the requests imported so far stay written, the
+            // file stays pending (a later run updates them in place).
+            if (janela_.Encerrando()) {
+                janela_.MostrarProgresso("");
+                return false;
+            }
             const std::int32_t cliente = paciente_.ImportarPaciente();
             exigirConexao();
             Log::Gravar("cli_cod = " + std::to_string(cliente));
@@ -213,6 +219,7 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
     std::set<std::string> vistos;
     for (;;) {
         janela_.ProcessarMensagens();
+        if (janela_.Encerrando()) break;
         const int i = ProximoPendente(vistos);
         if (i < 0) break;
         vistos.insert(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")));
@@ -222,10 +229,13 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
         if (!ProcessarArquivo() && !dm_.ConexaoAtiva()) break;
     }
 
+    // When ending, the question would hold the end back: unasked, the
+    // finished files stay in the list as after the answer No.
     if (silencioso ||
-        Sim(janela_,
-            "Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de arquivos?",
-            TIcone::Informacao)) {
+        (!janela_.Encerrando() &&
+         Sim(janela_,
+             "Processo finalizado.\rDeseja remover arquivos processados com sucesso da lista de arquivos?",
+             TIcone::Informacao))) {
         // Each finished row is tried once; a file that could not be moved
         // keeps its row.
         std::vector<std::string> finalizados;

@@ -137,6 +137,7 @@ void TListaArquivos::AtualizarLista() {
     int antigos = 0;
     const TDataHora inicioDoDia = TDataHora::Hoje();
     for (const TFile& arquivo : lista) {
+        if (janela_.Encerrando()) break;  // the files not reached are not listed
         const std::string caminho = arquivo.Caminho;
         try {
             if (inicioDoDia > arquivo.DataHora) ++antigos;
@@ -169,7 +170,7 @@ void TListaArquivos::AtualizarLista() {
     HabilitarBotoes();
     janela_.MostrarProgresso("");
 
-    if (antigos > 0 &&
+    if (antigos > 0 && !janela_.Encerrando() &&
         janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
                          "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?",
                          TIcone::Confirmacao, TBotoes::SimNao) == TResposta::Sim)

@@ -26,6 +26,10 @@ public:
     TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
     void MostrarProgresso(const std::string& texto) override;
     void ProcessarMensagens() override;
+    bool Encerrando() const override { return encerrando; }
+
+    // What Encerrando answers (a test sets it to end the work under way).
+    bool encerrando = false;
 
     // Runs during ProcessarMensagens (a test can start work there, as the
     // window's event loop would).
