@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "inbox/UTabelasPedido.h"
-#include "ui/UConfig.h"
+#include "config/UConfig.h"
 
 class TDM;
 

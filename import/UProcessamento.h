@@ -31,7 +31,7 @@
 #include "inbox/UListaArquivos.h"
 #include "inbox/UTabelasPedido.h"
 #include "inbox/UValidacao.h"
-#include "ui/UConfig.h"
+#include "config/UConfig.h"
 
 class TDM;
 

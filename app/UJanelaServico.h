@@ -1,0 +1,51 @@
+// The window services of the unattended service (quorvelcad-servico): no
+// screen and nobody to answer. Every box becomes one line, written to the
+// activity log and to standard error (which the service manager keeps in its
+// journal), and is answered as a box closed without a button. There is no
+// progress text and there are no window messages to handle.
+#pragma once
+
+#include <csignal>
+#include <iosfwd>
+#include <string>
+
+#include "app/UJanela.h"
+
+class TJanelaServico : public IJanela {
+public:
+    // `encerrar`, when given, is the flag the service's signal handler sets
+    // when it is told to stop (read by Encerrando); it must outlive the
+    // object. Lines for standard error go to `saida` (std::cerr when null).
+    explicit TJanelaServico(const volatile std::sig_atomic_t* encerrar = nullptr, std::ostream* saida = nullptr);
+
+    // The line of a box: the kind's prefix ("Erro: " for error and plain
+    // boxes, "Atenção: " for warnings and questions, "Informação: " for
+    // information), then the text with every line break (CR LF, LF or a lone
+    // CR) turned into one blank; a question ends with " (resposta: Não)" or
+    // " (resposta: Cancela)". Windows-1252, as the core passes texts.
+    static std::string Linha(const std::string& texto, TIcone icone, TBotoes botoes);
+
+    // The answer of a box closed without a button: Nao for Sim/Não boxes,
+    // Cancela for OK/Cancela, OK for OK. So the old files of other days are
+    // not moved unimported by the scan (the silent processing imports and
+    // moves them like every pending file), and nothing else is asked on the
+    // automatic path.
+    static TResposta Resposta(TBotoes botoes);
+
+    // Writes Linha(...) to standard error (UTF-8) and to the activity log
+    // (Log::Gravar), then returns Resposta(botoes). A log that cannot be
+    // written adds a second line about it to standard error; never throws.
+    TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
+    // Nothing to show or to handle.
+    void MostrarProgresso(const std::string&) override {}
+    void ProcessarMensagens() override {}
+    // True once the flag is set.
+    bool Encerrando() const override;
+
+    // Writes one line (Windows-1252) to standard error as UTF-8. Never throws.
+    void Avisar(const std::string& linha);
+
+private:
+    const volatile std::sig_atomic_t* encerrar_;
+    std::ostream* saida_;
+};

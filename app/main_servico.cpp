@@ -1,0 +1,65 @@
+// quorvelcad-servico: the automatic import without a window, for a machine
+// nobody watches. Reads no arguments; works in the executable's folder
+// (config.xml, arquivos/, log.txt) like the window, and never beside a
+// running window or another service in the same folder (the one-instance
+// lock). SIGTERM or SIGINT end it after the request under way, with exit
+// status 0. Exit status 1: the folder is in use by another instance, its lock
+// cannot be taken, or config.xml cannot be read.
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "app/UInstanciaUnica.h"
+#include "app/UJanelaServico.h"
+#include "app/UTexto.h"
+#include "app/UServico.h"
+#include "log/ULog.h"
+
+namespace {
+
+// The executable's folder, ending with a separator.
+std::string PastaExecutavel(const char* argv0) {
+    std::error_code erro;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", erro);
+    if (erro) exe = std::filesystem::absolute(argv0, erro);
+    std::string pasta = exe.parent_path().string();
+    if (pasta.empty() || pasta.back() != '/') pasta += '/';
+    return pasta;
+}
+
+volatile std::sig_atomic_t g_encerrar = 0;
+void AoSinalEncerrar(int) { g_encerrar = 1; }
+
+void InstalarSinais() {
+    struct sigaction acao {};
+    acao.sa_handler = AoSinalEncerrar;
+    sigemptyset(&acao.sa_mask);
+    // System calls under way (the database client's, the file copies) go on
+    // as if nothing happened; the flag is looked at between steps.
+    acao.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &acao, nullptr);
+    sigaction(SIGINT, &acao, nullptr);
+}
+
+}  // namespace
+
+int main(int, char** argv) {
+    InstalarSinais();
+    const std::string pasta = PastaExecutavel(argv[0]);
+    TJanelaServico janela(&g_encerrar);
+
+    std::string erro;
+    const auto trava = TInstanciaUnica::Adquirir(pasta, &erro);
+    if (!trava) {
+        // Nothing is written to the folder's log: it belongs to the instance
+        // that holds the lock.
+        janela.Avisar(erro.empty() ? "Erro: o Quorvel CAD j\xE1 est\xE1 em execu\xE7\xE3o na pasta " + Utf8ParaCp1252(pasta) +
+                                         " (janela ou servi\xE7o); este servi\xE7o n\xE3o foi iniciado."
+                                   : "Erro: " + erro);
+        return 1;
+    }
+    Log::DefinirArquivo(pasta + "log.txt");
+    TServico servico(janela, pasta);
+    return servico.Executar();
+}

@@ -1,0 +1,24 @@
+// The application settings in force (TConfig): the inbox folder and what was
+// read from section "aplicacao" of config.xml. The main window holds one, set
+// when it is created and first shown; the unattended service holds one for its
+// whole run. Read by the scan and the order import. Plain data.
+#pragma once
+
+#include <string>
+
+class TDM;
+
+struct TConfig {
+    std::string Diretorio;           // the inbox folder, ending with a separator
+    std::string ModoProcessamento;   // as read: "manual", "automatico" or other
+    std::string Frequencia;          // as read, minutes
+    bool DataColetaComDataPedido = true;
+};
+
+// Reads modo_processamento (default "manual"), frequencia (default "1") and
+// data_coleta_com_data_pedido (default "sim"; true only for exactly "sim")
+// from section "aplicacao" through the data module, in this order, into
+// `config`; Diretorio is left as it is. Stores nothing. An error of
+// config.xml (not well-formed, unreadable) goes to the caller with `config`
+// partly read.
+void LerConfigAplicacao(TDM& dm, TConfig& config);

@@ -1,0 +1,67 @@
+#include "import/UCicloAutomatico.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <utility>
+
+#include "app/UErro.h"
+#include "import/UProcessamento.h"
+#include "inbox/UBS.h"
+#include "inbox/UListaArquivos.h"
+
+TCicloAutomatico::TCicloAutomatico(ITemporizador& temporizador, TTrabalho trabalho)
+    : temporizador_(temporizador), trabalho_(std::move(trabalho)) {}
+
+TCicloAutomatico::TTrabalho TCicloAutomatico::ListarEProcessar(TListaArquivos& lista, TProcessamento& proc) {
+    return [&lista, &proc] {
+        lista.AtualizarLista();
+        proc.ProcessarTodos(true);
+    };
+}
+
+std::int32_t TCicloAutomatico::ConverterFrequencia(const std::string& texto) {
+    if (const auto valor = LerInteiro(texto)) return *valor;
+    throw EErro("'" + texto + "' n\xE3o \xE9 um valor inteiro v\xE1lido");
+}
+
+std::int64_t TCicloAutomatico::Intervalo() const {
+    const std::int64_t minimo = std::clamp<std::int64_t>(minimo_, 1, INT_MAX);
+    return std::clamp<std::int64_t>(periodo_, minimo, INT_MAX);
+}
+
+void TCicloAutomatico::Executar(const std::function<void(const std::exception&)>& aoFalhar) {
+    temporizador_.Parar();
+    // Re-armed whatever happens below, so that automatic mode goes on.
+    struct TRearmar {
+        TCicloAutomatico& ciclo;
+        ~TRearmar() {
+            ciclo.emCiclo_ = false;
+            const std::int64_t intervalo = ciclo.Intervalo();
+            ciclo.temporizador_.Iniciar(intervalo);
+            ciclo.proxima_ = TDataHora::Agora().MaisMs(intervalo);
+        }
+    } rearmar{*this};
+    emCiclo_ = true;
+    std::exception_ptr falha;
+    try {
+        if (trabalho_) trabalho_();
+    } catch (...) {
+        falha = std::current_exception();
+    }
+    if (!falha || !aoFalhar) return;
+    try {
+        std::rethrow_exception(falha);
+    } catch (const std::exception& erro) {
+        aoFalhar(erro);
+    } catch (...) {
+        aoFalhar(EErro("Erro desconhecido no ciclo autom\xE1tico."));
+    }
+}
+
+std::string TCicloAutomatico::TextoProximaVerificacao() const {
+    if (!proxima_) return "";
+    char hora[8];
+    std::snprintf(hora, sizeof hora, "%02d:%02d", proxima_->Horas() % 100, proxima_->Minutos() % 100);
+    return std::string("(pr\xF3xima verifica\xE7\xE3o \xE0s ") + hora + ")";
+}

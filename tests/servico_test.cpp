@@ -1,0 +1,433 @@
+// The unattended service as a real process (the built quorvelcad-servico,
+// copied into a folder of its own with config.xml and arquivos/) against a
+// fresh laboratory database: it imports the demo files and moves them, logs a
+// locked row and goes on, survives the database going off line, ends on
+// SIGTERM without half-moving anything, and refuses to run beside another
+// instance.
+//
+// Short cycles come from the service's test hook QUORVEL_SERVICO_INTERVALO_MS;
+// the waits below only bound a hang.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/UInstanciaUnica.h"
+#include "app/UTexto.h"
+#include "tests/support/UBancoTeste.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Ler(const fs::path& caminho) { return LerArquivoTeste(caminho.string()); }
+std::string Cp(const std::string& utf8) { return Utf8ParaCp1252(utf8); }
+
+int Contar(const std::string& texto, const std::string& trecho) {
+    int n = 0;
+    for (std::size_t p = texto.find(trecho); p != std::string::npos; p = texto.find(trecho, p + trecho.size())) ++n;
+    return n;
+}
+
+std::string Substituir(std::string texto, const std::string& de, const std::string& para) {
+    for (std::size_t p = texto.find(de); p != std::string::npos; p = texto.find(de, p + para.size()))
+        texto.replace(p, de.size(), para);
+    return texto;
+}
+
+// A request file with `n` requests: protocols `protocolo`.., patients
+// `paciente`.., one minute apart, each with one exam (HEMO) and doctor 301.
+std::string VariosPedidos(int n, int protocolo, int paciente) {
+    const std::string um = Ler(fs::path(QUORVEL_DADOS_TESTE) / "importacao" / "processar_8002.xml");
+    const std::size_t ini = um.find("<solicitacao>");
+    const std::size_t fim = um.find("</solicitacoes>");
+    std::string s = um.substr(0, ini);
+    for (int i = 0; i < n; ++i) {
+        std::string r = um.substr(ini, fim - ini);
+        r = Substituir(r, "<protocolo>8002</protocolo>", "<protocolo>" + std::to_string(protocolo + i) + "</protocolo>");
+        r = Substituir(r, "<codigo>5001</codigo>", "<codigo>" + std::to_string(paciente + i) + "</codigo>");
+        char hora[16];
+        std::snprintf(hora, sizeof hora, "%02d:%02d", 8 + i / 60, i % 60);
+        r = Substituir(r, "<horario>08:00</horario>", std::string("<horario>") + hora + "</horario>");
+        s += r;
+    }
+    return s + um.substr(fim);
+}
+
+// The service started in its folder; standard output and standard error go
+// to saida.txt and erro.txt there.
+class TServicoProcesso {
+public:
+    TServicoProcesso(const fs::path& pasta, const std::string& intervaloMs) : pasta_(pasta) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("QUORVEL_SERVICO_INTERVALO_MS=", 0) != 0) env.emplace_back(*e);
+        if (!intervaloMs.empty()) env.emplace_back("QUORVEL_SERVICO_INTERVALO_MS=" + intervaloMs);
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string exe = (pasta / "quorvelcad-servico").string();
+        char* argv[] = {exe.data(), nullptr};
+        posix_spawn_file_actions_t acoes;
+        posix_spawn_file_actions_init(&acoes);
+        const std::string saida = (pasta / "saida.txt").string();
+        const std::string erro = (pasta / "erro.txt").string();
+        posix_spawn_file_actions_addopen(&acoes, 1, saida.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_addopen(&acoes, 2, erro.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        ok_ = posix_spawn(&pid_, exe.c_str(), &acoes, nullptr, argv, envp.data()) == 0;
+        posix_spawn_file_actions_destroy(&acoes);
+    }
+    ~TServicoProcesso() {
+        if (pid_ > 0 && !terminou_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Iniciado() const { return ok_; }
+    pid_t Pid() const { return pid_; }
+
+    // The exit status once it ended within `limite` (128 + signal when
+    // killed), -1 when still running.
+    int Esperar(std::chrono::seconds limite) {
+        const auto fim = std::chrono::steady_clock::now() + limite;
+        while (Vivo() && std::chrono::steady_clock::now() < fim)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return terminou_ ? estado_ : -1;
+    }
+    int Encerrar(std::chrono::seconds limite, int sinal = SIGTERM) {
+        ::kill(pid_, sinal);
+        return Esperar(limite);
+    }
+    bool Vivo() {
+        if (terminou_) return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+        terminou_ = true;
+        estado_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+
+private:
+    fs::path pasta_;
+    pid_t pid_ = -1;
+    bool ok_ = false;
+    bool terminou_ = false;
+    int estado_ = -1;
+};
+
+class Servico : public ::testing::Test {
+protected:
+    Servico() {
+        banco.Executar(CatalogoDemo());
+        char modelo[] = "/tmp/quorvel-servico-XXXXXX";
+        if (!::mkdtemp(modelo)) throw std::runtime_error("mkdtemp");
+        pasta = modelo;
+        entrada = pasta / "arquivos";
+        processados = entrada / "processados";
+        fs::copy_file(QUORVEL_SERVICO, pasta / "quorvelcad-servico");
+        fs::create_directories(entrada);
+        EscreverConfig("1");
+    }
+    ~Servico() override {
+        if (desligado_) ReligarBanco();
+        fs::remove_all(pasta);
+    }
+
+    void EscreverConfig(const std::string& frequencia) {
+        const TConfigBD cfg = banco.Config();
+        std::ofstream f(pasta / "config.xml", std::ios::trunc);
+        f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration>\n"
+          << "  <DB servidor=\"" << cfg.Servidor << "\" banco=\"" << cfg.Banco << "\" usuario=\"" << cfg.Usuario
+          << "\" senha=\"" << cfg.Senha << "\"/>\n"
+          << "  <aplicacao modo_processamento=\"manual\" frequencia=\"" << frequencia
+          << "\" data_coleta_com_data_pedido=\"nao\"/>\n</Configuration>\n";
+    }
+
+    void Demo(const std::string& nome) { fs::copy_file(fs::path(QUORVEL_DEMO) / nome, entrada / nome); }
+    void Escrever(const std::string& nome, const std::string& bytes) {
+        std::ofstream(entrada / nome, std::ios::binary) << bytes;
+    }
+
+    // Waits (bounded) until `condicao` holds or the service ended.
+    static bool Aguardar(TServicoProcesso& p, const std::function<bool()>& condicao, int segundos = 180) {
+        const auto fim = std::chrono::steady_clock::now() + std::chrono::seconds(segundos);
+        while (std::chrono::steady_clock::now() < fim) {
+            if (condicao()) return true;
+            if (!p.Vivo()) return condicao();
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return condicao();
+    }
+
+    std::string Log() const { return Ler(pasta / "log.txt"); }
+    std::string Erro() const { return Ler(pasta / "erro.txt"); }
+    std::string Relato() const { return "log.txt:\n" + Log() + "\nerro.txt:\n" + Erro(); }
+
+    // Every file of a folder (hidden ones included: a half-made copy is one).
+    static std::set<std::string> Arquivos(const fs::path& p) {
+        std::set<std::string> r;
+        if (fs::exists(p))
+            for (const auto& e : fs::directory_iterator(p))
+                if (e.is_regular_file()) r.insert(e.path().filename().string());
+        return r;
+    }
+
+    std::string Valor(const std::string& sql) { return banco.Valor(sql); }
+
+    // The database off line on the server (every attachment cut, none
+    // accepted) and back, for this database only.
+    void DesligarBanco() {
+        const TServidorTeste s = TServidorTeste::Padrao();
+        Comando("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host + ":" +
+                banco.Caminho());
+        desligado_ = true;
+    }
+    void ReligarBanco() {
+        const TServidorTeste s = TServidorTeste::Padrao();
+        Comando("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
+                " action_properties dbname " + banco.Caminho() + " prp_db_online");
+        desligado_ = false;
+    }
+
+    // The one line the service writes for the box "Sem conexão ..." of a run
+    // that was stopped, and of a cycle that found no connection.
+    std::string SemConexao() const {
+        return Cp("Erro: Sem conexão com o banco de dados ") + banco.Config().Servidor + ":" + banco.Caminho() + ".";
+    }
+
+    TBancoTeste banco;
+    fs::path pasta, entrada, processados;
+
+private:
+    static void Comando(const std::string& linha) {
+        ASSERT_EQ(std::system((linha + " >/dev/null 2>&1").c_str()), 0) << linha;
+    }
+    bool desligado_ = false;
+};
+
+// The demo inbox: the three importable files are imported by the first
+// cycle, which runs at start, and moved; the file with validation errors and
+// the one that is not well-formed stay, the latter logged as the box the
+// window would show, on one line. SIGTERM while waiting ends it with 0.
+TEST_F(Servico, ImportaOsArquivosDeDemonstracaoEMoveOsImportados) {
+    for (const char* nome : {"pedido_100231.xml", "lote_manha_100240.xml", "pedido_latin1_100250.xml",
+                             "pedido_com_erros_100260.xml", "pedido_incompleto_100270.xml"})
+        Demo(nome);
+    TServicoProcesso servico(pasta, "");
+    ASSERT_TRUE(servico.Iniciado());
+    const std::set<std::string> importados = {"lote_manha_100240.xml", "pedido_100231.xml",
+                                              "pedido_latin1_100250.xml"};
+    ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados) == importados; }))
+        << "estado " << servico.Esperar(std::chrono::seconds(0)) << "\n" << Relato();
+    EXPECT_EQ(Arquivos(entrada), (std::set<std::string>{"pedido_com_erros_100260.xml", "pedido_incompleto_100270.xml"}));
+    EXPECT_EQ(Ler(processados / "pedido_100231.xml"), Ler(fs::path(QUORVEL_DEMO) / "pedido_100231.xml"));
+
+    for (const char* protocolo : {"100231", "100240", "100238", "100241", "100250"})
+        EXPECT_NE(Valor(std::string("select ped_cod from ped_pedidos where ped_cod_vis = '") + protocolo + "'"), "")
+            << protocolo;
+    EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis = '100260'"), "0");
+    EXPECT_EQ(Valor("select cli_nom from cli_clientes where cli_cod = 5001"), Cp("Maria José da Conceição"));
+
+    const std::string log = Log();
+    EXPECT_EQ(Contar(log, "\tped_cod = "), 5) << log;
+    const std::string quebrado = (entrada / "pedido_incompleto_100270.xml").string();
+    const std::string linha = Cp("\tErro: Arquivo: ") + quebrado + " ";
+    ASSERT_EQ(Contar(log, linha), 1) << log;
+    // One line: nothing of the box's text starts a line of its own.
+    const std::size_t ini = log.find(linha);
+    const std::string resto = log.substr(ini, log.find("\r\n", ini) - ini);
+    EXPECT_EQ(resto.find('\r'), std::string::npos);
+    EXPECT_EQ(resto.find('\n'), std::string::npos);
+    EXPECT_NE(Erro().find(Cp1252ParaUtf8(resto.substr(1))), std::string::npos) << Erro();
+
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+}
+
+// Another program holds the first file's patient locked: the row writer's
+// error is one "Erro: " line, the file still ends finished and moved, and the
+// next file is imported.
+TEST_F(Servico, LinhaPresaEhRegistradaEOProximoArquivoSegue) {
+    banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (5002, 'Antes');");
+    TJanelaTeste outraJanela;
+    const fs::path pastaOutro = pasta / "outro";
+    fs::create_directories(pastaOutro);
+    TDM outro(outraJanela, pastaOutro.string() + "/");
+    ASSERT_TRUE(outro.TentarConexao(banco.Config()));
+    auto trava = outro.NovaQuery(false);
+    trava->DefinirSQL("update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 5002");
+    trava->Executar();
+
+    Demo("lote_manha_100240.xml");  // first in the list: patient 5002 in its first request
+    Demo("pedido_100231.xml");
+    TServicoProcesso servico(pasta, "");
+    ASSERT_TRUE(servico.Iniciado());
+    ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados).size() == 2; })) << Relato();
+
+    const std::string log = Log();
+    const std::string erro = Cp("\tErro: Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES.");
+    EXPECT_GE(Contar(log, erro), 1) << log;
+    EXPECT_NE(Erro().find(Cp1252ParaUtf8(erro.substr(1))), std::string::npos) << Erro();
+    EXPECT_NE(Valor("select ped_cod from ped_pedidos where ped_cod_vis = '100231'"), "");
+    EXPECT_EQ(Valor("select cli_nom from cli_clientes where cli_cod = 5001"), Cp("Maria José da Conceição"));
+    EXPECT_NE(Valor("select ped_cod from ped_pedidos where ped_cod_vis = '100241'"), "");
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+    trava.reset();
+    outro.TRIUD().Rollback();
+}
+
+// The database cannot be reached, once at start and once in the middle of a
+// run: each time it is logged, nothing is moved, the service goes on trying
+// at every cycle; back on line, the files complete and no row is doubled.
+TEST_F(Servico, BancoForaDoArEVoltaSemLinhasDuplicadas) {
+    struct TCaso {
+        const char* nome;
+        bool noInicio;
+    };
+    for (const TCaso caso : {TCaso{"no início", true}, TCaso{"no meio da execução", false}}) {
+        SCOPED_TRACE(caso.nome);
+        const int n = 200;
+        fs::remove_all(processados);
+        fs::remove(pasta / "log.txt");
+        const int protocolo = caso.noInicio ? 20000 : 30000;
+        const int paciente = caso.noInicio ? 60000 : 70000;
+        Escrever("muitos.xml", VariosPedidos(n, protocolo, paciente));
+        if (caso.noInicio) DesligarBanco();
+
+        TServicoProcesso servico(pasta, "500");
+        ASSERT_TRUE(servico.Iniciado());
+        if (caso.noInicio) {
+            ASSERT_TRUE(Aguardar(servico, [&] { return Log().find(SemConexao()) != std::string::npos; })) << Relato();
+        } else {
+            ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 2; })) << Relato();
+            DesligarBanco();
+            ASSERT_TRUE(Aguardar(servico, [&] {
+                return Contar(Log(), SemConexao() + Cp(" O processamento foi interrompido.")) == 1;
+            })) << Relato();
+        }
+        // Several cycles without a connection: still running, the file
+        // untouched, the loss logged once.
+        ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), SemConexao() + Cp(" Os arquivos continuam")) == 1; }))
+            << Relato();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ASSERT_TRUE(servico.Vivo()) << Relato();
+        EXPECT_EQ(Contar(Log(), SemConexao() + Cp(" Os arquivos continuam")), 1) << Log();
+        EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"muitos.xml"});
+        EXPECT_TRUE(Arquivos(processados).empty());
+
+        ReligarBanco();
+        ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados) == std::set<std::string>{"muitos.xml"}; }))
+            << Relato();
+        EXPECT_EQ(Contar(Log(), Cp("\tInformação: Conexão com o banco de dados ")), 1) << Log();
+        const std::string faixa = " between " + std::to_string(protocolo) + " and " + std::to_string(protocolo + n - 1);
+        EXPECT_EQ(Valor("select count(*) from ped_pedidos where cast(ped_cod_vis as integer)" + faixa),
+                  std::to_string(n));
+        EXPECT_EQ(Valor("select count(distinct ped_cod_vis) from ped_pedidos where cast(ped_cod_vis as integer)" +
+                        faixa),
+                  std::to_string(n));
+        EXPECT_EQ(Valor("select count(*) from exp_examespedidos e join ped_pedidos p on p.ped_cod = e.ped_cod"
+                        " where cast(p.ped_cod_vis as integer)" + faixa),
+                  std::to_string(n));
+        EXPECT_EQ(Valor("select count(*) from cli_clientes where cli_cod between " + std::to_string(paciente) +
+                        " and " + std::to_string(paciente + n - 1)),
+                  std::to_string(n));
+        EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+    }
+}
+
+// SIGTERM in the middle of a run: the request under way finishes, the
+// service ends with 0; the file finished before it is moved, the one being
+// imported stays in the inbox folder with its bytes, and nothing half-made
+// is left in either folder. Started again, the service completes that file
+// without doubling a row.
+TEST_F(Servico, SigtermDuranteUmaExecucao) {
+    const int n = 200;
+    Escrever("a_pequeno.xml", VariosPedidos(1, 40000, 80000));
+    const std::string grande = VariosPedidos(n, 41000, 81000);
+    Escrever("b_grande.xml", grande);
+
+    {
+        TServicoProcesso servico(pasta, "");
+        ASSERT_TRUE(servico.Iniciado());
+        ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 3; })) << Relato();
+        EXPECT_EQ(servico.Encerrar(std::chrono::seconds(60)), 0) << Relato();
+    }
+    EXPECT_EQ(Arquivos(processados), std::set<std::string>{"a_pequeno.xml"});
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"b_grande.xml"});
+    EXPECT_EQ(Ler(entrada / "b_grande.xml"), grande);
+    const int feitos = std::stoi(Valor("select count(*) from ped_pedidos where ped_cod_vis starting with '41'"));
+    EXPECT_GE(feitos, 1);
+    EXPECT_LT(feitos, n);
+    // Each request ran through to its order: as many orders as logged.
+    EXPECT_EQ(Contar(Log(), "\tped_cod = "), feitos + 1);
+
+    TServicoProcesso deNovo(pasta, "");
+    ASSERT_TRUE(deNovo.Iniciado());
+    ASSERT_TRUE(Aguardar(deNovo, [&] { return Arquivos(processados).size() == 2; })) << Relato();
+    EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis starting with '41'"), std::to_string(n));
+    EXPECT_EQ(Valor("select count(distinct ped_cod_vis) from ped_pedidos where ped_cod_vis starting with '41'"),
+              std::to_string(n));
+    EXPECT_EQ(deNovo.Encerrar(std::chrono::seconds(30), SIGINT), 0) << Relato();
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{});
+}
+
+// The folder is in use - by the window (which holds the same lock) or by
+// another service: the second service ends at once with a non-zero status
+// and says why on standard error, and does not touch the log.
+TEST_F(Servico, SegundaInstanciaRecusada) {
+    for (const bool janela : {true, false}) {
+        SCOPED_TRACE(janela ? "janela aberta" : "outro servico");
+        fs::remove(pasta / "erro.txt");
+        std::unique_ptr<TInstanciaUnica> trava;
+        std::unique_ptr<TServicoProcesso> primeiro;
+        if (janela) {
+            trava = TInstanciaUnica::Adquirir(pasta.string());
+            ASSERT_TRUE(trava);
+        } else {
+            primeiro = std::make_unique<TServicoProcesso>(pasta, "");
+            ASSERT_TRUE(primeiro->Iniciado());
+            const std::string pid = std::to_string(primeiro->Pid()) + "\n";
+            ASSERT_TRUE(Aguardar(*primeiro, [&] { return Ler(pasta / TInstanciaUnica::kArquivo) == pid; }));
+        }
+        const std::string logAntes = Log();
+
+        TServicoProcesso segundo(pasta, "");
+        ASSERT_TRUE(segundo.Iniciado());
+        const int status = segundo.Esperar(std::chrono::seconds(30));
+        EXPECT_NE(status, 0);
+        EXPECT_NE(status, -1) << "o segundo servico nao terminou";
+        EXPECT_NE(Erro().find("já está em execução"), std::string::npos) << Erro();
+        EXPECT_EQ(Log(), logAntes);
+        if (primeiro) {
+            EXPECT_TRUE(primeiro->Vivo());
+            EXPECT_EQ(primeiro->Encerrar(std::chrono::seconds(30)), 0) << Relato();
+        }
+    }
+}
+
+// A frequency that is no whole number: logged as an error, the service ends
+// with 1 before any cycle.
+TEST_F(Servico, FrequenciaInvalidaTerminaComErro) {
+    EscreverConfig("abc");
+    Demo("pedido_100231.xml");
+    TServicoProcesso servico(pasta, "");
+    ASSERT_TRUE(servico.Iniciado());
+    EXPECT_EQ(servico.Esperar(std::chrono::seconds(30)), 1);
+    EXPECT_NE(Log().find(Cp("\tErro: 'abc' não é um valor inteiro válido")), std::string::npos) << Relato();
+    EXPECT_NE(Erro().find("Erro: 'abc' não é um valor inteiro válido"), std::string::npos) << Relato();
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"pedido_100231.xml"});
+}
+
+}  // namespace
