@@ -8,7 +8,6 @@
 
 #include "app/UErro.h"
 
-#include "app/UTexto.h"
 namespace {
 
 int ValorHex(char c) {
@@ -20,7 +19,7 @@ int ValorHex(char c) {
 
 char MinusculaAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
+std::string DescricaoSistema(int erro) { return std::system_category().message(erro); }
 
 }  // namespace
 
@@ -115,13 +114,7 @@ namespace {
 
 // "N�o foi poss�vel ler a data do arquivo "
 [[noreturn]] void FalhaData(const std::string& caminho, int erro) {
-    throw EErro("N\xE3o foi poss\xEDvel ler a data do arquivo " + NomeArquivoParaCp1252(caminho) + ": " +
-                DescricaoSistema(erro));
-}
-
-// "Não foi possível listar a pasta "
-[[noreturn]] void FalhaPasta(const std::string& pasta, int erro) {
-    throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + NomeArquivoParaCp1252(pasta) + ": " + DescricaoSistema(erro));
+    throw EErro("N\xE3o foi poss\xEDvel ler a data do arquivo " + caminho + ": " + DescricaoSistema(erro));
 }
 
 TDataHora DataDe(const std::string& caminho, const struct stat& info) {
@@ -147,7 +140,7 @@ std::vector<TFile> ListarArquivos(const std::string& pasta, const std::string& m
     if (dir == nullptr) {
         if (errno == ENOENT || errno == ENOTDIR) return arquivos;
         // "Não foi possível listar a pasta "
-        FalhaPasta(pasta, errno);
+        throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + pasta + ": " + DescricaoSistema(errno));
     }
     struct TFechaDir {
         DIR* d;
@@ -160,7 +153,9 @@ std::vector<TFile> ListarArquivos(const std::string& pasta, const std::string& m
         errno = 0;
         const dirent* entrada = ::readdir(dir);
         if (entrada == nullptr) {
-            if (errno != 0) FalhaPasta(pasta, errno);
+            if (errno != 0) {
+                throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + pasta + ": " + DescricaoSistema(errno));
+            }
             break;
         }
         const std::string nome = entrada->d_name;
