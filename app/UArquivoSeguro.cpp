@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 
 namespace {
 
-std::string DescricaoSistema(int erro) { return std::system_category().message(erro); }
+std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
 
 // "Não foi possível gravar o arquivo "
 const std::string kNaoGravou = "N\xE3o foi poss\xEDvel gravar o arquivo ";
@@ -22,7 +23,7 @@ const std::string kNaoGravou = "N\xE3o foi poss\xEDvel gravar o arquivo ";
 const std::string kNaoLeu = "N\xE3o foi poss\xEDvel ler o arquivo ";
 
 [[noreturn]] void FalhaGravacao(const std::string& caminho, int erro) {
-    throw EErro(kNaoGravou + caminho + ": " + DescricaoSistema(erro));
+    throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
 }
 
 class TDescritor {
@@ -62,13 +63,22 @@ std::string NomeDe(const std::string& caminho) {
     return pos == std::string::npos ? caminho : caminho.substr(pos + 1);
 }
 
+// The mkstemp template of the temporary file for `nome`: "." + name +
+// ".XXXXXX", or ".qv-XXXXXX" when that would pass the longest name the file
+// system allows (255 bytes), so that every file can be replaced.
+std::string NomeTemporario(const std::string& nome) {
+    const std::string longo = "." + nome + ".XXXXXX";
+    return longo.size() <= NAME_MAX ? longo : ".qv-XXXXXX";
+}
+
 }  // namespace
 
 std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
     const int fd = ::open(caminho.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+        const int erro = errno;
+        if (erro == ENOENT) return std::nullopt;
+        throw EErro(kNaoLeu + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
     }
     TDescritor arquivo(fd);
     std::string conteudo;
@@ -76,8 +86,9 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
     for (;;) {
         const ssize_t lidos = ::read(fd, bloco, sizeof bloco);
         if (lidos < 0) {
-            if (errno == EINTR) continue;
-            throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+            const int erro = errno;
+            if (erro == EINTR) continue;
+            throw EErro(kNaoLeu + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
         }
         if (lidos == 0) break;
         conteudo.append(bloco, static_cast<std::size_t>(lidos));
@@ -99,7 +110,7 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
         existe = true;
         if (!S_ISREG(info.st_mode)) FalhaGravacao(caminho, EISDIR);
         if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(alvo.c_str(), W_OK) != 0) {
-            throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
+            throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": arquivo somente leitura");
         }
     } else if (errno != ENOENT) {
         FalhaGravacao(caminho, errno);
@@ -107,7 +118,7 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
     const mode_t modo = existe ? (info.st_mode & 07777) : modoNovo.value_or(ModoPadrao());
 
     const std::string pasta = PastaDe(alvo);
-    std::string modelo = pasta + "/." + NomeDe(alvo) + ".XXXXXX";
+    std::string modelo = pasta + "/" + NomeTemporario(NomeDe(alvo));
     std::vector<char> nomeTemp(modelo.begin(), modelo.end());
     nomeTemp.push_back('\0');
     const int fd = ::mkostemp(nomeTemp.data(), O_CLOEXEC);  // created with mode 0600

@@ -1,7 +1,13 @@
 #include "app/UTexto.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <iconv.h>
+#include <optional>
+#include <langinfo.h>
 
 namespace {
 
@@ -174,4 +180,119 @@ bool IguaisSemCaixa(std::string_view a, std::string_view b) {
         if (MaiusculaCp1252(a[i]) != MaiusculaCp1252(b[i])) return false;
     }
     return true;
+}
+
+namespace {
+
+std::string Minusculas(std::string_view texto) { return MinusculasAZ(texto); }
+
+bool EhUtf8(std::string_view rotulo) {
+    const std::string r = Minusculas(rotulo);
+    return r == "utf-8" || r == "utf8";
+}
+
+bool EhCp1252(std::string_view rotulo) {
+    const std::string r = Minusculas(rotulo);
+    return r == "windows-1252" || r == "cp1252" || r == "x-cp1252" || r == "ms-ansi" || EhRotuloLatin1(r);
+}
+
+// The size in bytes of one code unit of the encoding: a byte that cannot be
+// decoded is skipped by whole units.
+std::size_t Unidade(std::string_view rotulo) {
+    const std::string r = Minusculas(rotulo);
+    if (r.find("32") != std::string::npos || r.find("ucs-4") != std::string::npos ||
+        r.find("ucs4") != std::string::npos)
+        return 4;
+    if (r.find("16") != std::string::npos || r.find("ucs-2") != std::string::npos ||
+        r.find("ucs2") != std::string::npos)
+        return 2;
+    return 1;
+}
+
+class TConversor {
+public:
+    explicit TConversor(const std::string& de) : cd_(::iconv_open("UTF-8", de.c_str())) {}
+    ~TConversor() {
+        if (Valido()) ::iconv_close(cd_);
+    }
+    TConversor(const TConversor&) = delete;
+    TConversor& operator=(const TConversor&) = delete;
+    bool Valido() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t cd() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+// `dados` decoded from `codificacao` into UTF-8; each undecodable unit
+// becomes "?". nullopt when the system does not know the encoding.
+std::optional<std::string> ParaUtf8(std::string_view dados, std::string_view codificacao) {
+    TConversor conversor{std::string(codificacao)};
+    if (!conversor.Valido()) return std::nullopt;
+    const std::size_t unidade = Unidade(codificacao);
+    std::string saida;
+    char bloco[4096];
+    char* entrada = const_cast<char*>(dados.data());
+    std::size_t resta = dados.size();
+    while (resta > 0) {
+        char* destino = bloco;
+        std::size_t livre = sizeof bloco;
+        const std::size_t r = ::iconv(conversor.cd(), &entrada, &resta, &destino, &livre);
+        const int erro = errno;
+        saida.append(bloco, static_cast<std::size_t>(destino - bloco));
+        if (r != static_cast<std::size_t>(-1)) break;
+        if (erro == E2BIG) continue;
+        // An ill-formed unit (EILSEQ) or a sequence cut at the end (EINVAL).
+        saida += kSubstituto;
+        if (erro != EILSEQ) break;
+        const std::size_t pulo = std::min(unidade, resta);
+        entrada += pulo;
+        resta -= pulo;
+    }
+    char* destino = bloco;
+    std::size_t livre = sizeof bloco;
+    ::iconv(conversor.cd(), nullptr, nullptr, &destino, &livre);  // ends a stateful encoding
+    saida.append(bloco, static_cast<std::size_t>(destino - bloco));
+    return saida;
+}
+
+}  // namespace
+
+std::string NomeArquivoParaCp1252(std::string_view nome) { return Utf8ParaCp1252(nome); }
+
+std::string LocalParaCp1252(std::string_view texto) {
+    const char* codeset = ::nl_langinfo(CODESET);
+    const std::string_view rotulo = codeset ? codeset : "";
+    if (rotulo.empty() || EhUtf8(rotulo)) return Utf8ParaCp1252(texto);
+    if (rotulo == "ANSI_X3.4-1968" || rotulo == "ASCII" || rotulo == "US-ASCII") {
+        std::string saida(texto);
+        for (char& c : saida)
+            if (Byte(c) >= 0x80) c = kSubstituto;
+        return saida;
+    }
+    return ConverterParaCp1252(texto, rotulo);
+}
+
+std::string DescricaoErroSistema(int erro) {
+    char buffer[512];
+    // The GNU strerror_r: the result may or may not be the buffer.
+    const char* texto = ::strerror_r(erro, buffer, sizeof buffer);
+    return LocalParaCp1252(texto ? texto : "");
+}
+
+std::string ConverterParaCp1252(std::string_view dados, std::string_view codificacao) {
+    if (codificacao.empty() || EhUtf8(codificacao)) return Utf8ParaCp1252(dados);
+    if (EhCp1252(codificacao)) return std::string(dados);
+    const std::optional<std::string> utf8 = ParaUtf8(dados, codificacao);
+    return Utf8ParaCp1252(utf8 ? *utf8 : dados);
+}
+
+bool EhRotuloLatin1(std::string_view rotulo) {
+    static constexpr std::array<std::string_view, 13> kRotulos = {
+        "iso-8859-1", "iso8859-1", "iso_8859-1", "iso_8859-1:1987", "iso88591", "latin1",  "latin-1",
+        "l1",         "cp819",     "ibm819",     "iso-ir-100",      "csisolatin1", "8859-1"};
+    const std::string r = Minusculas(rotulo);
+    for (std::string_view k : kRotulos)
+        if (r == k) return true;
+    return false;
 }

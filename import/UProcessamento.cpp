@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 #include "db/UDM.h"
 #include "log/ULog.h"
 
@@ -181,7 +182,7 @@ void TProcessamento::MoverSemLer(int indice) {
 void TProcessamento::AvisarNaoMovidos(const std::vector<std::string>& caminhos) {
     if (caminhos.empty()) return;
     std::string nomes;
-    for (const std::string& c : caminhos) nomes += "\r" + c;
+    for (const std::string& c : caminhos) nomes += "\r" + NomeArquivoParaCp1252(c);
     janela_.Mensagem("N\xE3o foi poss\xEDvel mover para a pasta processados o(s) arquivo(s):" + nomes +
                          "\rO(s) arquivo(s) continua(m) na pasta de entrada.",
                      TIcone::Erro, TBotoes::OK);

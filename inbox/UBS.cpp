@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ int ValorHex(char c) {
 
 char MinusculaAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string DescricaoSistema(int erro) { return std::system_category().message(erro); }
+std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
 
 }  // namespace
 
@@ -114,7 +115,13 @@ namespace {
 
 // "Não foi possível ler a data do arquivo "
 [[noreturn]] void FalhaData(const std::string& caminho, int erro) {
-    throw EErro("N\xE3o foi poss\xEDvel ler a data do arquivo " + caminho + ": " + DescricaoSistema(erro));
+    throw EErro("N\xE3o foi poss\xEDvel ler a data do arquivo " + NomeArquivoParaCp1252(caminho) + ": " +
+                DescricaoSistema(erro));
+}
+
+// A folder that cannot be listed.
+[[noreturn]] void FalhaPasta(const std::string& pasta, int erro) {
+    throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + NomeArquivoParaCp1252(pasta) + ": " + DescricaoSistema(erro));
 }
 
 TDataHora DataDe(const std::string& caminho, const struct stat& info) {
@@ -140,7 +147,7 @@ std::vector<TFile> ListarArquivos(const std::string& pasta, const std::string& m
     if (dir == nullptr) {
         if (errno == ENOENT || errno == ENOTDIR) return arquivos;
         // "NÃ£o foi possÃ­vel listar a pasta "
-        throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + pasta + ": " + DescricaoSistema(errno));
+        FalhaPasta(pasta, errno);
     }
     struct TFechaDir {
         DIR* d;
@@ -153,9 +160,7 @@ std::vector<TFile> ListarArquivos(const std::string& pasta, const std::string& m
         errno = 0;
         const dirent* entrada = ::readdir(dir);
         if (entrada == nullptr) {
-            if (errno != 0) {
-                throw EErro("N\xE3o foi poss\xEDvel listar a pasta " + pasta + ": " + DescricaoSistema(errno));
-            }
+            if (errno != 0) FalhaPasta(pasta, errno);
             break;
         }
         const std::string nome = entrada->d_name;

@@ -1,9 +1,11 @@
 #include "inbox/UBSXML.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include <libxml/parser.h>
@@ -20,10 +22,14 @@ namespace {
 struct TGuarda {
     std::string motivo;
     // The parser's first error: the one that made the file unreadable (the
-    // parser may go on and report consequences of it).
+    // parser may go on and report consequences of it). Portuguese,
+    // Windows-1252. linhaErro 0: not known yet (a conversion error of the
+    // file's encoding has none; the parser's next error gives it).
     bool temErro = false;
     std::string mensagemErro;
     int linhaErro = 0;
+    // The encoding the file's bytes are read in, for the descriptions.
+    std::string codificacao;
 };
 
 void Parar(void* ctx, const std::string& motivo) {
@@ -55,13 +61,206 @@ void DeclaracaoEntidadeNaoAnalisada(void* ctx, const xmlChar* nome, const xmlCha
     DeclaracaoEntidade(ctx, nome, 0, nullptr, nullptr, nullptr);
 }
 
+std::string SemQuebraFinal(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+// The Portuguese description of a parser error (Windows-1252). The common
+// errors have a text of their own; a rare one keeps the parser's English
+// text after a Portuguese lead.
+std::string DescricaoErro(const xmlError& e) {
+    const std::string s1 = e.str1 ? SemQuebraFinal(Utf8ParaCp1252(e.str1)) : "";
+    const std::string s2 = e.str2 ? SemQuebraFinal(Utf8ParaCp1252(e.str2)) : "";
+    const std::string ingles = e.message ? SemQuebraFinal(Utf8ParaCp1252(e.message)) : "";
+    auto comeca = [&](const char* inicio) { return ingles.rfind(inicio, 0) == 0; };
+    const std::string linha1 = " (linha " + std::to_string(e.int1) + ")";
+    switch (e.code) {
+        case XML_ERR_INTERNAL_ERROR:
+            if (comeca("Excessive depth"))
+                return "Profundidade excessiva de elementos aninhados (mais de " + std::to_string(e.int1) + ")";
+            break;
+        case XML_ERR_NO_MEMORY:
+            return "Mem\xF3ria insuficiente para ler o documento";
+        case XML_ERR_DOCUMENT_START:
+        case XML_ERR_DOCUMENT_EMPTY:
+            if (comeca("Document is empty")) return "Documento vazio";
+            return "Nenhum elemento encontrado no in\xED" "cio do documento ('<' esperado)";
+        case XML_ERR_DOCUMENT_END:
+            return "Conte\xFA" "do extra depois do fim do documento";
+        case XML_ERR_INVALID_HEX_CHARREF:
+        case XML_ERR_INVALID_DEC_CHARREF:
+        case XML_ERR_INVALID_CHARREF:
+            return "Refer\xEAncia de caractere inv\xE1lida";
+        case XML_ERR_INVALID_CHAR:
+            if (comeca("xmlParseCharRef"))
+                return "Refer\xEAncia a um caractere n\xE3o permitido (valor " + std::to_string(e.int1) + ")";
+            if (comeca("Char 0x")) {
+                const std::string valor = ingles.substr(5, ingles.find(' ', 5) - 5);
+                return "Caractere " + valor + " fora dos caracteres permitidos";
+            }
+            if (comeca("PCDATA invalid Char value"))
+                return "Caractere n\xE3o permitido no texto (valor " + std::to_string(e.int1) + ")";
+            if (comeca("invalid character in attribute value")) return "Caractere n\xE3o permitido no valor de um atributo";
+            if (comeca("Input is not proper UTF-8")) {
+                std::string bytes = s1;
+                if (bytes.rfind("Bytes: ", 0) == 0) bytes = bytes.substr(7);
+                return "O conte\xFA" "do n\xE3o \xE9 UTF-8 v\xE1lido; declare a codifica\xE7\xE3o do arquivo (bytes " +
+                       bytes + ")";
+            }
+            return "Caractere n\xE3o permitido";
+        case XML_ERR_ENTITYREF_NO_NAME:
+            return "Refer\xEAncia de entidade sem nome ('&' sem nome; escreva &amp;)";
+        case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+            return "Refer\xEAncia de entidade sem ';' no fim";
+        case XML_ERR_UNDECLARED_ENTITY:
+        case XML_WAR_UNDECLARED_ENTITY:
+            return "Entidade '" + s1 + "' n\xE3o definida";
+        case XML_ERR_UNKNOWN_ENCODING:
+        case XML_ERR_UNSUPPORTED_ENCODING:
+            return "Codifica\xE7\xE3o n\xE3o suportada: " + s1;
+        case XML_ERR_STRING_NOT_STARTED:
+            return "Aspas esperadas (\" ou ')";
+        case XML_ERR_STRING_NOT_CLOSED:
+            return "Texto entre aspas n\xE3o fechado (\" ou ' esperado)";
+        case XML_ERR_LT_IN_ATTRIBUTE:
+            return "Caractere '<' n\xE3o permitido no valor de um atributo";
+        case XML_ERR_ATTRIBUTE_NOT_STARTED:
+            return "Valor de atributo sem aspas (\" ou ' esperado)";
+        case XML_ERR_ATTRIBUTE_NOT_FINISHED:
+            return "Valor de atributo n\xE3o terminado";
+        case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
+            return "Atributo " + s1 + " sem valor";
+        case XML_ERR_ATTRIBUTE_REDEFINED:
+            return "Atributo " + s1 + " repetido";
+        case XML_ERR_COMMENT_NOT_FINISHED:
+            return "Coment\xE1rio n\xE3o terminado";
+        case XML_ERR_PI_NOT_STARTED:
+        case XML_ERR_PI_NOT_FINISHED:
+            return "Instru\xE7\xE3o de processamento n\xE3o terminada";
+        case XML_ERR_XMLDECL_NOT_STARTED:
+        case XML_ERR_XMLDECL_NOT_FINISHED:
+            return "Declara\xE7\xE3o XML mal formada ('?>' esperado)";
+        case XML_ERR_DOCTYPE_NOT_FINISHED:
+            return "Declara\xE7\xE3o DOCTYPE mal terminada";
+        case XML_ERR_MISPLACED_CDATA_END:
+            return "A sequ\xEAncia ']]>' n\xE3o \xE9 permitida no texto";
+        case XML_ERR_CDATA_NOT_FINISHED:
+            return "Se\xE7\xE3o CDATA n\xE3o terminada";
+        case XML_ERR_RESERVED_XML_NAME:
+            return "Declara\xE7\xE3o XML fora do in\xED" "cio do documento";
+        case XML_ERR_SPACE_REQUIRED:
+            if (comeca("attributes construct error")) return "Atributos mal formados";
+            return "Espa\xE7o em branco esperado";
+        case XML_ERR_NAME_REQUIRED:
+            if (comeca("StartTag")) return "Nome de elemento inv\xE1lido";
+            if (comeca("error parsing attribute name")) return "Nome de atributo inv\xE1lido";
+            if (comeca("xmlParseEntityRef")) return "Refer\xEAncia de entidade sem nome ('&' sem nome; escreva &amp;)";
+            return "Nome esperado";
+        case XML_ERR_GT_REQUIRED:
+            if (!s1.empty()) return "Fim da tag de abertura " + s1 + linha1 + " n\xE3o encontrado";
+            return "'>' esperado";
+        case XML_ERR_LTSLASH_REQUIRED:
+            return "'</' esperado";
+        case XML_ERR_EQUAL_REQUIRED:
+            return "'=' esperado";
+        case XML_ERR_TAG_NAME_MISMATCH:
+            if (s2 == "unparsable") return "Tag de fechamento ileg\xEDvel para a tag " + s1 + linha1;
+            return "A tag de abertura " + s1 + linha1 + " n\xE3o corresponde \xE0 tag de fechamento " + s2;
+        case XML_ERR_TAG_NOT_FINISHED:
+            return "Fim prematuro dos dados na tag " + s1 + linha1;
+        case XML_ERR_STANDALONE_VALUE:
+            return "standalone aceita apenas 'yes' ou 'no'";
+        case XML_ERR_ENCODING_NAME:
+            return "Nome de codifica\xE7\xE3o inv\xE1lido";
+        case XML_ERR_HYPHEN_IN_COMMENT:
+            return "H\xED" "fen duplo (--) dentro de um coment\xE1rio";
+        case XML_ERR_INVALID_ENCODING:
+            if (comeca("Document labelled UTF-16 but has UTF-8 content"))
+                return "O documento declara UTF-16 mas o conte\xFA" "do \xE9 UTF-8";
+            return "Codifica\xE7\xE3o inv\xE1lida";
+        case XML_ERR_VERSION_MISSING:
+            return "Declara\xE7\xE3o XML sem a vers\xE3o";
+        case XML_ERR_UNKNOWN_VERSION:
+        case XML_ERR_VERSION_MISMATCH:
+            return "Vers\xE3o de XML n\xE3o suportada";
+        case XML_ERR_NAME_TOO_LONG:
+            return "Nome longo demais";
+        default:
+            break;
+    }
+    return "Documento mal formado (c\xF3" "digo " + std::to_string(e.code) + "): " + ingles;
+}
+
 void GuardarErro(void* ctx, xmlErrorPtr erro) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
     auto* guarda = ctxt ? static_cast<TGuarda*>(ctxt->_private) : nullptr;
-    if (!guarda || !erro || erro->level < XML_ERR_ERROR || guarda->temErro) return;
+    // A namespace error leaves the document well-formed.
+    if (!guarda || !erro || erro->level < XML_ERR_ERROR || erro->domain == XML_FROM_NAMESPACE) return;
+    if (guarda->temErro) {
+        if (guarda->linhaErro == 0) guarda->linhaErro = erro->line;
+        return;
+    }
     guarda->temErro = true;
-    guarda->mensagemErro = erro->message ? erro->message : "";
+    guarda->mensagemErro = DescricaoErro(*erro);
     guarda->linhaErro = erro->line;
+}
+
+// Bytes that the file's declared encoding cannot decode are reported by the
+// conversion outside any parser context, to the thread's error handler.
+void GuardarErroConversao(void* ctx, xmlErrorPtr erro) {
+    auto* guarda = static_cast<TGuarda*>(ctx);
+    if (!erro || erro->domain != XML_FROM_I18N || erro->level < XML_ERR_ERROR || guarda->temErro) return;
+    std::string bytes = erro->str1 ? SemQuebraFinal(erro->str1) : "";
+    guarda->temErro = true;
+    guarda->mensagemErro = "Bytes que a codifica\xE7\xE3o declarada (" + guarda->codificacao +
+                           ") n\xE3o aceita" + (bytes.empty() ? std::string() : ": " + bytes);
+    guarda->linhaErro = 0;
+}
+
+// Sends the thread's libxml2 errors to GuardarErroConversao while it lives.
+class TCapturaErros {
+public:
+    explicit TCapturaErros(TGuarda& guarda)
+        : anterior_(xmlStructuredError), contextoAnterior_(xmlStructuredErrorContext) {
+        xmlSetStructuredErrorFunc(&guarda, GuardarErroConversao);
+    }
+    ~TCapturaErros() { xmlSetStructuredErrorFunc(contextoAnterior_, anterior_); }
+    TCapturaErros(const TCapturaErros&) = delete;
+    TCapturaErros& operator=(const TCapturaErros&) = delete;
+
+private:
+    xmlStructuredErrorFunc anterior_;
+    void* contextoAnterior_;
+};
+
+// The encoding of the file's bytes as the parser takes it: a byte-order
+// mark, else the label of the XML declaration, else UTF-8. A declaration
+// readable as ASCII that names a 16- or 32-bit encoding is wrong about the
+// bytes, which are then taken as UTF-8.
+std::string CodificacaoDoArquivo(const std::string& c) {
+    auto comeca = [&](std::string_view inicio) { return c.compare(0, inicio.size(), inicio) == 0; };
+    if (comeca("\xEF\xBB\xBF")) return "UTF-8";
+    if (comeca(std::string_view("\xFF\xFE\0\0", 4)) || comeca(std::string_view("\0\0\xFE\xFF", 4))) return "UTF-32";
+    if (comeca("\xFF\xFE") || comeca("\xFE\xFF")) return "UTF-16";
+    if (comeca(std::string_view("<\0?\0", 4))) return "UTF-16LE";
+    if (comeca(std::string_view("\0<\0?", 4))) return "UTF-16BE";
+    if (!comeca("<?xml")) return "UTF-8";
+    const std::size_t fim = c.find("?>");
+    const std::string declaracao = c.substr(0, std::min(fim, std::size_t{1024}));
+    std::size_t p = declaracao.find("encoding");
+    if (p == std::string::npos) return "UTF-8";
+    p = declaracao.find_first_not_of(" \t\r\n", p + 8);
+    if (p == std::string::npos || declaracao[p] != '=') return "UTF-8";
+    p = declaracao.find_first_not_of(" \t\r\n", p + 1);
+    if (p == std::string::npos || (declaracao[p] != '"' && declaracao[p] != '\'')) return "UTF-8";
+    const std::size_t q = declaracao.find(declaracao[p], p + 1);
+    if (q == std::string::npos) return "UTF-8";
+    const std::string rotulo = declaracao.substr(p + 1, q - p - 1);
+    const std::string minusculo = MinusculasAZ(rotulo);
+    for (const char* largo : {"16", "32", "ucs-2", "ucs2", "ucs-4", "ucs4"})
+        if (minusculo.find(largo) != std::string::npos) return "UTF-8";
+    return rotulo;
 }
 
 bool SoEspacos(const xmlChar* texto) {
@@ -84,9 +283,21 @@ void RemoverEspacos(xmlNode* no) {
     }
 }
 
-// The start of line `linha` (1-based) of the file, for the error text.
-std::string TrechoDaLinha(const std::string& conteudo, int linha) {
+// The start of line `linha` (1-based) of the file, for the error text, in
+// Windows-1252: the file's bytes converted from its encoding.
+std::string TrechoDaLinha(const std::string& bytes, const std::string& codificacao, int linha) {
     if (linha < 1) return "";
+    std::string_view origem = bytes;
+    if (origem.substr(0, 3) == "\xEF\xBB\xBF") origem.remove_prefix(3);  // UTF-8 byte-order mark
+    // Where a line end is the byte 0x0A, only the lines up to the one wanted
+    // need converting.
+    if (codificacao.find("16") == std::string::npos && codificacao.find("32") == std::string::npos) {
+        std::size_t fimLinha = 0;
+        for (int l = 0; l < linha && fimLinha != std::string_view::npos; ++l)
+            fimLinha = origem.find('\n', l == 0 ? 0 : fimLinha + 1);
+        if (fimLinha != std::string_view::npos) origem = origem.substr(0, fimLinha);
+    }
+    const std::string conteudo = ConverterParaCp1252(origem, codificacao);
     std::size_t inicio = 0;
     for (int l = 1; l < linha; ++l) {
         inicio = conteudo.find('\n', inicio);
@@ -95,25 +306,23 @@ std::string TrechoDaLinha(const std::string& conteudo, int linha) {
     }
     std::size_t fim = conteudo.find_first_of("\r\n", inicio);
     if (fim == std::string::npos) fim = conteudo.size();
-    std::string trecho = conteudo.substr(inicio, std::min<std::size_t>(fim - inicio, 60));
+    std::string trecho = conteudo.substr(inicio, fim - inicio);
     // Keep the excerpt printable whatever the file's encoding.
     for (char& c : trecho)
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     const std::size_t a = trecho.find_first_not_of(' ');
-    return a == std::string::npos ? "" : trecho.substr(a);
-}
-
-std::string SemQuebraFinal(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
+    return a == std::string::npos ? "" : trecho.substr(a, 60);
 }
 
 }  // namespace
 
 TDocumentoXML::TDocumentoXML(const std::string& caminho) {
+    const std::string nome = NomeArquivoParaCp1252(caminho);
     std::ifstream arquivo(caminho, std::ios::binary);
-    if (!arquivo)
-        throw EErroXML("N\xE3o foi poss\xEDvel abrir o arquivo " + caminho + ": " + std::strerror(errno));
+    if (!arquivo) {
+        const int erro = errno;
+        throw EErroXML("N\xE3o foi poss\xEDvel abrir o arquivo " + nome + ": " + DescricaoErroSistema(erro));
+    }
     // At most one byte more than the limit is read, whatever the file's size
     // says (it may be growing, or not a regular file).
     std::string conteudo;
@@ -123,14 +332,23 @@ TDocumentoXML::TDocumentoXML(const std::string& caminho) {
         if (arquivo.gcount() <= 0) break;
         conteudo.append(bloco, static_cast<std::size_t>(arquivo.gcount()));
     }
-    if (arquivo.bad()) throw EErroXML("N\xE3o foi poss\xEDvel ler o arquivo " + caminho);
+    if (arquivo.bad()) throw EErroXML("N\xE3o foi poss\xEDvel ler o arquivo " + nome);
     if (conteudo.size() > TamanhoMaximo)
         throw EErroXML("Arquivo recusado: o arquivo tem mais de " + std::to_string(TamanhoMaximo / (1024 * 1024)) +
                        " MB, o limite de um arquivo de solicita\xE7\xF5" "es.");
 
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    if (!ctxt) throw EErroXML("Mem\xF3ria insuficiente para ler o arquivo " + caminho);
+    // A file labelled ISO-8859-1 is read as Windows-1252 (see EhRotuloLatin1):
+    // its bytes go to the parser as UTF-8 and the label is ignored.
     TGuarda guarda;
+    guarda.codificacao = CodificacaoDoArquivo(conteudo);
+    const bool latin1 = EhRotuloLatin1(guarda.codificacao);
+    if (latin1) {
+        conteudo = Cp1252ParaUtf8(conteudo);
+        guarda.codificacao = "UTF-8";
+    }
+
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt) throw EErroXML("Mem\xF3ria insuficiente para ler o arquivo " + nome);
     ctxt->_private = &guarda;
     ctxt->sax->internalSubset = SubconjuntoInterno;
     ctxt->sax->entityDecl = DeclaracaoEntidade;
@@ -139,8 +357,13 @@ TDocumentoXML::TDocumentoXML(const std::string& caminho) {
 
     // No XML_PARSE_NOENT (no entity substitution), no XML_PARSE_DTDLOAD,
     // XML_PARSE_DTDATTR or XML_PARSE_XINCLUDE.
-    const int opcoes = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDoc* doc = xmlCtxtReadMemory(ctxt, conteudo.data(), static_cast<int>(conteudo.size()), nullptr, nullptr, opcoes);
+    const int opcoes = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | (latin1 ? XML_PARSE_IGNORE_ENC : 0);
+    xmlDoc* doc = nullptr;
+    {
+        const TCapturaErros captura(guarda);
+        doc = xmlCtxtReadMemory(ctxt, conteudo.data(), static_cast<int>(conteudo.size()), nullptr,
+                                latin1 ? "UTF-8" : nullptr, opcoes);
+    }
 
     std::string erro;
     if (!guarda.motivo.empty()) {
@@ -148,15 +371,14 @@ TDocumentoXML::TDocumentoXML(const std::string& caminho) {
     } else if (!doc || !ctxt->wellFormed) {
         const xmlError* e = xmlCtxtGetLastError(ctxt);
         int linha = e ? e->line : 0;
-        std::string motivo = e && e->message ? e->message : "";
+        std::string motivo = e ? DescricaoErro(*e) : "";
         if (guarda.temErro) {
-            linha = guarda.linhaErro;
             motivo = guarda.mensagemErro;
+            if (guarda.linhaErro > 0) linha = guarda.linhaErro;
         }
-        motivo = SemQuebraFinal(Utf8ParaCp1252(motivo));
         if (motivo.empty()) motivo = "documento XML inv\xE1lido";
         erro = "Erro de XML na linha " + std::to_string(linha) + ": " + motivo;
-        const std::string trecho = TrechoDaLinha(conteudo, linha);
+        const std::string trecho = TrechoDaLinha(conteudo, guarda.codificacao, linha);
         if (!trecho.empty()) erro += " - trecho: " + trecho;
     } else if (!xmlDocGetRootElement(doc)) {
         erro = "Documento XML sem elemento raiz";

@@ -11,7 +11,9 @@
 // One parsed XML file, released with the object.
 //
 // The parse takes the encoding named by the XML declaration (UTF-8 without
-// one; ISO-8859-1 and windows-1252 among others), never touches the network,
+// one; windows-1252 and others), a label of ISO-8859-1 read as Windows-1252
+// (see EhRotuloLatin1: 0x80-0x9F keep the euro sign, quotes and dashes),
+// never touches the network,
 // loads no external DTD or entity and expands no entity beyond the five
 // predefined ones and character references. A document type declaration that
 // names an external DTD, or that declares any entity (an "entity bomb", an
@@ -28,9 +30,12 @@ public:
 
     // Reads and parses the file at `caminho`. Throws EErroXML when the file
     // cannot be read, is larger than TamanhoMaximo or is not well-formed
-    // XML, with a Portuguese description holding the reason (the parser's,
-    // with the line number and the start of the offending line;
-    // Windows-1252).
+    // XML, with a Portuguese description holding the reason (the parser's
+    // error told in Portuguese, with the line number and the start of the
+    // offending line converted from the file's encoding; Windows-1252), e.g.
+    // "Erro de XML na linha 3: Fim prematuro dos dados na tag solicitacao
+    // (linha 2) - trecho: <data>01/02/2020</data>". A rare parser error keeps
+    // the parser's English text after a Portuguese lead.
     explicit TDocumentoXML(const std::string& caminho);
     ~TDocumentoXML();
     TDocumentoXML(const TDocumentoXML&) = delete;

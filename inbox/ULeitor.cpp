@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 #include "inbox/UBSXML.h"
 #include "log/ULog.h"
 
@@ -70,11 +71,12 @@ int TLeitorPedidos::CalcularIdade(const TDataHora& dataPedido, const std::string
 void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
     LimparTabelas();
     const TDocumentoXML documento(caminho);  // EErroXML goes to the caller
-    Registrar("Iniciando processo de leitura do arquivo " + caminho);
+    Registrar("Iniciando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
     try {
         const xmlNode* raiz = documento.Raiz();
         if (!EhElemento(raiz, "solicitacoes"))
-            throw EErro("Elemento raiz 'solicitacoes' n\xE3o encontrado (o arquivo tem '" + NomeNo(raiz) + "')");
+            throw EErro("Elemento raiz 'solicitacoes' n\xE3o encontrado (o arquivo tem '" +
+                        Utf8ParaCp1252(NomeNo(raiz)) + "')");
 
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (const xmlNode* r : Sequencia(raiz, "solicitacao")) {
@@ -196,5 +198,5 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
     } catch (const std::exception& e) {
         Registrar(std::string("Erro: ") + e.what());
     }
-    Registrar("Finalizando processo de leitura do arquivo " + caminho);
+    Registrar("Finalizando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 #include "inbox/UBS.h"
 
 namespace {
@@ -63,7 +64,9 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
     struct stat info {};
     if (::fstat(entrada.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
 
-    std::string modelo = pasta + "." + NomeSemPasta(origem) + ".XXXXXX";
+    // A short name of its own: "." + the file's name + a suffix would pass
+    // the 255 bytes a name may have when the file's name is near that size.
+    std::string modelo = pasta + ".qv-XXXXXX";
     std::vector<char> nome(modelo.begin(), modelo.end());
     nome.push_back('\0');
     TDescritor saida(::mkstemp(nome.data()));
@@ -129,7 +132,7 @@ void TListaArquivos::HabilitarBotoes() {
 }
 
 void TListaArquivos::AtualizarLista() {
-    if (AoMostrarDiretorio) AoMostrarDiretorio(diretorio_);
+    if (AoMostrarDiretorio) AoMostrarDiretorio(NomeArquivoParaCp1252(diretorio_));
     const std::vector<TFile> lista = ListarArquivos(diretorio_, "*.xml");
 
     TTabela& arquivos = tabelas_.cdsArquivos;
@@ -141,7 +144,7 @@ void TListaArquivos::AtualizarLista() {
         const std::string caminho = arquivo.Caminho;
         try {
             if (inicioDoDia > arquivo.DataHora) ++antigos;
-            janela_.MostrarProgresso("Lendo arquivo " + NomeSemPasta(caminho));
+            janela_.MostrarProgresso("Lendo arquivo " + NomeArquivoParaCp1252(NomeSemPasta(caminho)));
             arquivos.Inserir();
             arquivos.DefinirTexto("nome_arquivo", caminho);
             arquivos.Definir("status", 0);
@@ -155,7 +158,8 @@ void TListaArquivos::AtualizarLista() {
             }
         } catch (const std::exception& e) {
             arquivos.Cancelar();
-            janela_.Mensagem("Arquivo: " + caminho + "\r" + e.what(), TIcone::Erro, TBotoes::OK);
+            janela_.Mensagem("Arquivo: " + NomeArquivoParaCp1252(caminho) + "\r" + e.what(), TIcone::Erro,
+                             TBotoes::OK);
         }
         janela_.ProcessarMensagens();
     }

@@ -29,7 +29,8 @@ public:
 
     const std::string& Diretorio() const { return diretorio_; }
 
-    // Shows the inbox folder's path (the window's lbDiretorio).
+    // Shows the inbox folder's path (the window's lbDiretorio), as display
+    // text in Windows-1252.
     std::function<void(const std::string&)> AoMostrarDiretorio;
     // Enables (true) or disables the buttons btnProcessarSelecionado and
     // btnProcessarTodos.
@@ -43,8 +44,10 @@ public:
     //   (which reads it); then ValidarArquivo, and status -1 when it fails.
     //   A failure there (a file that cannot be parsed) shows the error box
     //   "Arquivo: <path>" CR "<description>" (OK) and the scan goes on; the
-    //   row stays "Pendente". Pending window messages are handled after each
-    //   saved row and after each file;
+    //   row stays "Pendente". Paths and names shown are their display text
+    //   (NomeArquivoParaCp1252); the row keeps the real path. Pending
+    //   window messages are handled after each saved row and after each
+    //   file;
     // - goes to the first row (reads its file; an empty list empties the
     //   request tables). A first file that cannot be read is shown in an
     //   error box and the scan goes on;
@@ -75,12 +78,13 @@ public:
 
     // Moves the file into "processados/" beside it (the folder is created
     // when missing, one level). The bytes go to a temporary file in that
-    // folder, are flushed to disk, and the temporary file is renamed to the
-    // file's name, replacing an older copy; only then is the original
-    // deleted. True when the copy is in place and the original is gone.
-    // False otherwise, showing nothing: a failed copy leaves the original
-    // untouched, no partial file and any older copy as it was; a failed
-    // deletion leaves the original and the complete copy.
+    // folder (a short name of its own, ".qv-XXXXXX", so that a name of the
+    // full 255 bytes moves too), are flushed to disk, and the temporary file
+    // is renamed to the file's name, replacing an older copy; only then is
+    // the original deleted. True when the copy is in place and the original
+    // is gone. False otherwise, showing nothing: a failed copy leaves the
+    // original untouched, no partial file and any older copy as it was; a
+    // failed deletion leaves the original and the complete copy.
     static bool MoverParaProcessados(const std::string& caminho);
 
 private:

@@ -1,5 +1,7 @@
 #include "inbox/UTabelasPedido.h"
 
+#include "app/UTexto.h"
+
 namespace {
 
 // Date column plus time column as "dd/mm/yyyy hh:nn" (seconds dropped); the
@@ -125,6 +127,10 @@ TTabelasPedido::TTabelasPedido() {
     a.ColunaInteiro("status");
     a.ColunaDataHora("data_horario", "Criado em");
     a.DefinirExibicao("status", &TTabelasPedido::TextoStatus);
+    // The path stays the file system's own bytes (the file is opened and
+    // moved by it); grids show it in Windows-1252.
+    a.DefinirExibicao("nome_arquivo",
+                      [](const TVariante& v) { return NomeArquivoParaCp1252(VariantParaTexto(v)); });
     a.DefinirOrdem("cdsArquivosIndex1", {{"status", true}, {"nome_arquivo", false}});
 }
 

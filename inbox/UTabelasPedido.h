@@ -30,8 +30,10 @@
 //
 // File list:
 // - cdsArquivos (order cdsArquivosIndex1: status descending, then
-//   nome_arquivo ascending by byte comparison): nome_arquivo(200) "Arquivo",
-//   erros(500), status (integer, display text from TextoStatus),
+//   nome_arquivo ascending by byte comparison): nome_arquivo(200) "Arquivo"
+//   (the path as the file system has it, UTF-8; display text in
+//   Windows-1252), erros(500), status (integer, display text from
+//   TextoStatus),
 //   data_horario (date-time) "Criado em".
 //
 // Texts in the core are Windows-1252.

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 #include "tests/UAmbienteImportacao.h"
 
 namespace {
@@ -276,7 +277,10 @@ TEST_F(Falhas, PastaDeEntradaIlegivel) {
     ::waitpid(filho, &estado, 0);
     fs::permissions(entrada, fs::perms::owner_all);
     EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
-    EXPECT_EQ(resultado, "N\xE3o foi poss\xEDvel listar a pasta " + entrada.string() + "/: Permission denied|1");
+    // The system's description in the locale's language ("Permissão negada"
+    // under pt_BR), in Windows-1252.
+    EXPECT_EQ(resultado,
+              "N\xE3o foi poss\xEDvel listar a pasta " + entrada.string() + "/: " + DescricaoErroSistema(EACCES) + "|1");
 
     // The same for root: the folder's path leads round in a loop.
     fs::rename(entrada, raiz / "guardada");

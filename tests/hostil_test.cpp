@@ -175,7 +175,7 @@ const std::vector<TRecusado> kRecusados = {
          return "<?xml version=\"1.0\"?>\n<!DOCTYPE solicitacoes SYSTEM \"" + s + "\">\n<solicitacoes/>\n";
      },
      "DTD externa"},
-    {"aninhados.xml", [](const std::string&) { return Aninhados(10000); }, "depth"},
+    {"aninhados.xml", [](const std::string&) { return Aninhados(10000); }, "Profundidade excessiva"},
     {"utf8_invalido.xml",
      [](const std::string&) {
          return Pedido("x", "Jo\xC3\x28o");  // 0xC3 must start a two-byte sequence
@@ -190,16 +190,18 @@ const std::vector<TRecusado> kRecusados = {
      [](const std::string&) {
          return Substituir(Pedido("x", "Ana \x81"), "encoding=\"UTF-8\"", "encoding=\"windows-1252\"");
      },
-     "linha 29"},
+     "linha 29: Bytes que a codifica\xE7\xE3o declarada (windows-1252) n\xE3o aceita: 0x81"},
     {"codificacao_desconhecida.xml",
      [](const std::string&) { return Substituir(Pedido("x", "Ana"), "UTF-8", "x-nao-existe"); },
-     "encoding"},
+     "Codifica\xE7\xE3o n\xE3o suportada: x-nao-existe"},
     {"utf16_declarado.xml",
      [](const std::string&) { return Substituir(Pedido("x", "Ana"), "UTF-8", "UTF-16"); },
      "UTF-16"},
     {"byte_nulo.xml", [](const std::string&) { return Pedido("x", std::string("An\0a", 4)); }, "0x0"},
-    {"referencia_invalida.xml", [](const std::string&) { return Pedido("x", "Ana &#xD800;"); }, "xmlChar"},
-    {"referencia_nula.xml", [](const std::string&) { return Pedido("x", "Ana &#0;"); }, "xmlChar"},
+    {"referencia_invalida.xml", [](const std::string&) { return Pedido("x", "Ana &#xD800;"); },
+     "caractere n\xE3o permitido (valor 55296)"},
+    {"referencia_nula.xml", [](const std::string&) { return Pedido("x", "Ana &#0;"); },
+     "caractere n\xE3o permitido (valor 0)"},
 };
 
 // Every refused file: nothing written to the database, the file stays in the

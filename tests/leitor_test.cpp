@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -276,6 +277,122 @@ TEST_F(LeitorTeste, ArquivoMalformadoVaiAoChamadorSemLog) {
     EXPECT_EQ(tp.cdsExames.ContarTodas(), 0);
     EXPECT_FALSE(fs::exists(pasta / "log.txt"));
     EXPECT_THROW(leitor.CarregarArquivo((pasta / "nao_existe.xml").string()), EErroXML);
+}
+
+namespace {
+
+std::string PedidoComNome(const std::string& declaracao, const std::string& nome) {
+    return declaracao + "<solicitacoes><solicitacao><data>01/02/2020</data><horario>07:00</horario>"
+                        "<protocolo>L1</protocolo><paciente><nome>" +
+           nome + "</nome></paciente><exames/></solicitacao></solicitacoes>";
+}
+
+// UTF-16LE bytes of a Windows-1252 text without 0x80-0x9F, with its BOM.
+std::string Utf16LE(const std::string& texto) {
+    std::string r = "\xFF\xFE";
+    for (char c : texto) {
+        r += c;
+        r += '\0';
+    }
+    return r;
+}
+
+}  // namespace
+
+// A file labelled ISO-8859-1 is read as Windows-1252: the bytes 0x80-0x9F
+// keep the euro sign, the curly quotes, the dashes and the ellipsis.
+TEST_F(LeitorTeste, Latin1DeclaradoLidoComoCp1252) {
+    const std::string nome = "\x93Jos\xE9\x94 \x96 \x80 5,00 \x85 \x97 \x91" "a\x92";
+    for (const char* rotulo : {"ISO-8859-1", "iso-8859-1", "latin1"}) {
+        SCOPED_TRACE(rotulo);
+        leitor.CarregarArquivo(
+            Escrever("l.xml", PedidoComNome(std::string("<?xml version=\"1.0\" encoding=\"") + rotulo + "\"?>\n", nome)));
+        EXPECT_EQ(tp.cdsPacientes.Texto("nome"), nome);
+    }
+    // The five bytes Windows-1252 leaves undefined do not make the file
+    // unreadable; each becomes "?".
+    leitor.CarregarArquivo(Escrever("u.xml", PedidoComNome("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n",
+                                                           "Ana \x81\xE7")));
+    EXPECT_EQ(tp.cdsPacientes.Texto("nome"), "Ana ?\xE7");
+}
+
+// Sets the process locale for one test and puts the old one back.
+class TLocalidade {
+public:
+    explicit TLocalidade(const char* nome) : anterior_(std::setlocale(LC_ALL, nullptr)) {
+        ok_ = std::setlocale(LC_ALL, nome) != nullptr;
+    }
+    ~TLocalidade() { std::setlocale(LC_ALL, anterior_.c_str()); }
+    bool Ok() const { return ok_; }
+
+private:
+    std::string anterior_;
+    bool ok_ = false;
+};
+
+// The parser's errors told in Portuguese, the excerpt in Windows-1252
+// whatever the file's encoding.
+TEST_F(LeitorTeste, ArquivoMalformadoDescritoEmPortugues) {
+    struct Caso {
+        const char* nome;
+        std::string conteudo;
+        std::string mensagem;
+    };
+    const Caso casos[] = {
+        {"fim_prematuro", "<solicitacoes>\n<solicitacao>\n<data>01/02/2020</data>",
+         "Erro de XML na linha 3: Fim prematuro dos dados na tag solicitacao (linha 2) - trecho: "
+         "<data>01/02/2020</data>"},
+        {"tags_trocadas", "<solicitacoes>\n  <solicitacao><protocolo>A</solicitacao>\n</solicitacoes>",
+         "Erro de XML na linha 2: A tag de abertura protocolo (linha 2) n\xE3o corresponde \xE0 tag de fechamento "
+         "solicitacao - trecho: <solicitacao><protocolo>A</solicitacao>"},
+        {"trecho_utf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<solicitacoes>\n<nome>S\xC3\xA3o \xE2\x80\x93</nome><</solicitacoes>",
+         "Erro de XML na linha 3: Nome de elemento inv\xE1lido - trecho: <nome>S\xE3o \x96</nome><</solicitacoes>"},
+        {"trecho_latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<solicitacoes>\n<nome>\x93S\xE3o\x94 & x</nome>",
+         "Erro de XML na linha 3: Refer\xEAncia de entidade sem nome ('&' sem nome; escreva &amp;) - trecho: "
+         "<nome>\x93S\xE3o\x94 & x</nome>"},
+        {"trecho_utf16", Utf16LE("<solicitacoes>\n<nome>S\xE3o</nome></solicitacao>"),
+         "Erro de XML na linha 2: A tag de abertura solicitacoes (linha 1) n\xE3o corresponde \xE0 tag de "
+         "fechamento solicitacao - trecho: <nome>S\xE3o</nome></solicitacao>"},
+        {"utf8_invalido", "<solicitacoes><nome>Jo\xC3(o</nome></solicitacoes>",
+         "Erro de XML na linha 1: O conte\xFA" "do n\xE3o \xE9 UTF-8 v\xE1lido; declare a codifica\xE7\xE3o do arquivo "
+         "(bytes 0xC3 0x28 0x6F 0x3C) - trecho: <solicitacoes><nome>Jo?(o</nome></solicitacoes>"},
+        {"byte_fora_da_codificacao", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<solicitacoes>\n<nome>Ana \x81</nome>"
+                                     "</solicitacoes>",
+         "Erro de XML na linha 3: Bytes que a codifica\xE7\xE3o declarada (windows-1252) n\xE3o aceita: 0x81 0x3C 0x2F "
+         "0x6E - trecho: <nome>Ana \x81</nome></solicitacoes>"},
+        {"vazio", "", "Erro de XML na linha 1: Documento vazio"},
+        {"conteudo_depois_do_fim", "<solicitacoes/>\n<solicitacoes/>",
+         "Erro de XML na linha 2: Conte\xFA" "do extra depois do fim do documento - trecho: <solicitacoes/>"},
+        {"atributo_sem_aspas", "<solicitacoes versao=1/>",
+         "Erro de XML na linha 1: Valor de atributo sem aspas (\" ou ' esperado) - trecho: <solicitacoes versao=1/>"},
+        // A rare error keeps the parser's English text after a Portuguese lead.
+        {"raro", "<!DOCTYPE solicitacoes [<!ELEMENT solicitacoes (a|b>]><solicitacoes/>",
+         "Erro de XML na linha 1: Documento mal formado (c\xF3" "digo 55): ContentDecl : ',' '|' or ')' expected - "
+         "trecho: <!DOCTYPE solicitacoes [<!ELEMENT solicitacoes (a|b>]><solic"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.nome);
+        try {
+            leitor.CarregarArquivo(Escrever(std::string(c.nome) + ".xml", c.conteudo));
+            ADD_FAILURE() << "accepted";
+        } catch (const EErroXML& e) {
+            EXPECT_EQ(std::string(e.what()), c.mensagem);
+        }
+    }
+}
+
+// A file that cannot be opened: its name and the system's description in
+// Windows-1252, the description in the operator's language.
+TEST_F(LeitorTeste, ArquivoAusenteComNomeAcentuadoEDescricaoDoSistema) {
+    const TLocalidade pt("pt_BR.UTF-8");
+    if (!pt.Ok()) GTEST_SKIP() << "locale pt_BR.UTF-8 not installed";
+    try {
+        leitor.CarregarArquivo((pasta / "n\xC3\xA3o existe.xml").string());
+        FAIL() << "no error";
+    } catch (const EErroXML& e) {
+        EXPECT_EQ(std::string(e.what()), "N\xE3o foi poss\xEDvel abrir o arquivo " + pasta.string() +
+                                             "/n\xE3o existe.xml: Arquivo ou diret\xF3rio inexistente");
+    }
 }
 
 namespace {

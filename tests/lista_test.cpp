@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
 
@@ -179,6 +180,48 @@ TEST_F(ListaTeste, PrimeiroArquivoIlegivelNaoInterrompeAVarredura) {
     EXPECT_EQ(tp.cdsPedidos.ContarTodas(), 0);
 }
 
+// File-system names are UTF-8; the box, the progress text, the folder label,
+// the grid and the log show them in Windows-1252, while every file operation
+// keeps the real name.
+TEST_F(ListaTeste, PastaENomesComAcentosMostradosELogadosNaCp1252) {
+    const fs::path pasta = raiz / "Laborat\xC3\xB3rio S\xC3\xA3o Jo\xC3\xA3o" / "arquivos";
+    fs::create_directories(pasta);
+    const std::string nomeReal = "pedido a\xC3\xA7\xC3\xA3o.xml";
+    fs::copy_file(kDados + "valido.xml", pasta / nomeReal);
+    fs::copy_file(kDados + "malformado.xml", pasta / "ruim \xE4\xB8\xAD.xml");  // a character Windows-1252 lacks
+    TListaArquivos acentos{tp, leitor, validacao, janela, pasta.string() + "/"};
+    std::string mostrado;
+    acentos.AoMostrarDiretorio = [&](const std::string& d) { mostrado = d; };
+
+    acentos.AtualizarLista();
+
+    const std::string pastaExibida = raiz.string() + "/Laborat\xF3rio S\xE3o Jo\xE3o/arquivos/";
+    EXPECT_EQ(mostrado, pastaExibida);
+    ASSERT_EQ(janela.caixas.size(), 1u);
+    EXPECT_EQ(janela.caixas[0].texto.rfind("Arquivo: " + pastaExibida + "ruim ?.xml\rErro de XML na linha 5: ", 0), 0u)
+        << janela.caixas[0].texto;
+    for (const char* progresso : {"Lendo arquivo pedido a\xE7\xE3o.xml", "Lendo arquivo ruim ?.xml"})
+        EXPECT_EQ(std::count(janela.progressos.begin(), janela.progressos.end(), progresso), 1) << progresso;
+
+    const TTabela& a = tp.cdsArquivos;
+    ASSERT_EQ(a.Contar(), 2);
+    EXPECT_EQ(a.TextoExibicaoEm(0, "nome_arquivo"), pastaExibida + "pedido a\xE7\xE3o.xml");
+    EXPECT_EQ(a.TextoExibicaoEm(1, "nome_arquivo"), pastaExibida + "ruim ?.xml");
+    EXPECT_EQ(VariantParaTexto(a.ValorEm(0, "nome_arquivo")), (pasta / nomeReal).string()) << "the real path";
+    EXPECT_EQ(a.TextoExibicaoEm(0, "status"), "Pendente");
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1") << "read by its real name";
+
+    const std::string log = Ler(raiz / "log.txt");
+    EXPECT_NE(log.find("\tIniciando processo de leitura do arquivo " + pastaExibida + "pedido a\xE7\xE3o.xml\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("\xC3"), std::string::npos) << "UTF-8 bytes in the log: " << log;
+
+    ASSERT_TRUE(TListaArquivos::MoverParaProcessados(a.Texto("nome_arquivo")));
+    EXPECT_EQ(Nomes(pasta / "processados"), std::vector<std::string>{nomeReal});
+    EXPECT_EQ(Ler(pasta / "processados" / nomeReal), Ler(kDados + "valido.xml"));
+}
+
 TEST_F(ListaTeste, PastaVaziaOuAusente) {
     lista.AtualizarLista();
     EXPECT_TRUE(tp.cdsArquivos.Vazia());
@@ -303,3 +346,33 @@ TEST(MoverParaProcessados, CopiaInterrompidaNaoDeixaArquivoTruncado) {
     EXPECT_EQ(Ler(processados / "a.xml"), "copia antiga");
     fs::remove_all(raiz);
 }
+
+// Every name the file system allows moves, up to its 255 bytes (the
+// temporary copy must not need a longer name), accented ones included.
+class MoverNomeLongo : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MoverNomeLongo, ArquivoMovidoComONomeReal) {
+    const std::string nome = GetParam();
+    ASSERT_LE(nome.size(), 255u);
+    const fs::path raiz = NovaRaiz();
+    const fs::path entrada = raiz / "arquivos";
+    Escrever(entrada / nome, "conteudo do pedido");
+    EXPECT_TRUE(TListaArquivos::MoverParaProcessados((entrada / nome).string()));
+    EXPECT_EQ(Nomes(entrada), std::vector<std::string>{"processados"});
+    EXPECT_EQ(Nomes(entrada / "processados"), std::vector<std::string>{nome}) << "no temporary file left";
+    EXPECT_EQ(Ler(entrada / "processados" / nome), "conteudo do pedido");
+    fs::remove_all(raiz);
+}
+
+std::string Repetir(const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(Nomes, MoverNomeLongo,
+                         ::testing::Values(std::string(244, 'p') + ".xml",  // 248 bytes
+                                           std::string(251, 'p') + ".xml",  // 255 bytes
+                                           Repetir("\xC3\xA7", 125) + "a.xml"),  // 255 bytes, 126 characters
+                         [](const auto& info) { return std::to_string(info.param.size()) + "_" +
+                                                       std::to_string(info.index); });

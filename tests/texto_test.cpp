@@ -1,7 +1,12 @@
-// Conversion between Windows-1252 (the core) and UTF-8 (XML, the window).
+// Conversion between Windows-1252 (the core) and the edges: UTF-8 (XML, the
+// window, file-system names), the locale's encoding (the C library's texts)
+// and the encodings request files declare.
 #include "app/UTexto.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <clocale>
 
 namespace {
 
@@ -79,6 +84,96 @@ TEST(Caixa, IguaisSemCaixa) {
     EXPECT_TRUE(IguaisSemCaixa("", ""));
     EXPECT_FALSE(IguaisSemCaixa("Jose", "Jos\xE9"));
     EXPECT_FALSE(IguaisSemCaixa("abc", "abcd"));
+}
+
+}  // namespace
+
+// ---- the edges: file-system names, the C library's texts, declared encodings ----
+
+namespace {
+
+TEST(NomeArquivoParaCp1252, NomesDoSistemaDeArquivosEmUtf8) {
+    EXPECT_EQ(NomeArquivoParaCp1252("/srv/laborat\xC3\xB3rio/arquivos/pedido S\xC3\xA3o Jo\xC3\xA3o.xml"),
+              "/srv/laborat\xF3rio/arquivos/pedido S\xE3o Jo\xE3o.xml");
+    // A character Windows-1252 lacks, and a byte that is no UTF-8 (a name
+    // written by another system in Latin-1), become "?".
+    EXPECT_EQ(NomeArquivoParaCp1252("\xE4\xB8\xAD.xml"), "?.xml");
+    EXPECT_EQ(NomeArquivoParaCp1252("a\xE7\xE3o.xml"), "a??o.xml");
+}
+
+struct TCasoCodificacao {
+    const char* nome;
+    std::string codificacao;
+    std::string dados;
+    std::string cp1252;
+};
+
+class ConverterParaCp1252Teste : public ::testing::TestWithParam<TCasoCodificacao> {};
+
+TEST_P(ConverterParaCp1252Teste, Converte) {
+    EXPECT_EQ(ConverterParaCp1252(GetParam().dados, GetParam().codificacao), GetParam().cp1252);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, ConverterParaCp1252Teste,
+    ::testing::Values(
+        TCasoCodificacao{"utf8", "UTF-8", "S\xC3\xA3o \xE2\x82\xAC", "S\xE3o \x80"},
+        TCasoCodificacao{"utf8_minusculo", "utf-8", "\xC3\xA9", "\xE9"},
+        TCasoCodificacao{"sem_codificacao_le_utf8", "", "\xC3\xA9", "\xE9"},
+        // Latin-1 labels read as Windows-1252: 0x80-0x9F keep their characters.
+        TCasoCodificacao{"iso_8859_1", "ISO-8859-1", "\x80 \x93" "a\x94 \x96 S\xE3o", "\x80 \x93" "a\x94 \x96 S\xE3o"},
+        TCasoCodificacao{"latin1", "latin1", "\x85\xE7", "\x85\xE7"},
+        TCasoCodificacao{"windows_1252", "windows-1252", "\x80\xE7", "\x80\xE7"},
+        // Through the system's converter: the euro is 0xA4 in ISO-8859-15.
+        TCasoCodificacao{"iso_8859_15", "ISO-8859-15", "\xA4 \xE7", "\x80 \xE7"},
+        TCasoCodificacao{"utf16le", "UTF-16LE", std::string("S\0\xE3\0o\0 \0\xAC\x20", 10), "S\xE3o \x80"},
+        TCasoCodificacao{"utf16_com_bom", "UTF-16", std::string("\xFF\xFEO\0i\0", 6), "Oi"},
+        TCasoCodificacao{"fora_da_cp1252", "UTF-16LE", std::string("\x2D\x4E" "a\0", 4), "?a"},
+        // Bytes the encoding cannot decode: one "?" each, the rest goes on.
+        TCasoCodificacao{"utf8_invalido", "UTF-8", "a\xC3(b", "a?(b"},
+        TCasoCodificacao{"ascii_com_bytes_altos", "US-ASCII", "a\xE9" "b", "a?b"},
+        TCasoCodificacao{"utf16_cortado_no_fim", "UTF-16LE", std::string("a\0b", 3), "a?"},
+        // An encoding the system does not know reads as UTF-8.
+        TCasoCodificacao{"desconhecida", "x-nao-existe", "S\xC3\xA3o", "S\xE3o"}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST(EhRotuloLatin1, RotulosDeIso8859_1) {
+    for (const char* r : {"ISO-8859-1", "iso-8859-1", "ISO_8859-1", "iso_8859-1:1987", "latin1", "LATIN1", "l1",
+                          "CP819", "IBM819", "ISO-IR-100", "csISOLatin1"})
+        EXPECT_TRUE(EhRotuloLatin1(r)) << r;
+    for (const char* r : {"", "UTF-8", "windows-1252", "ISO-8859-15", "ISO-8859-2", "latin2", "ascii"})
+        EXPECT_FALSE(EhRotuloLatin1(r)) << r;
+}
+
+// Sets the process locale for one test and puts the old one back.
+class TLocalidade {
+public:
+    explicit TLocalidade(const char* nome) : anterior_(std::setlocale(LC_ALL, nullptr)) {
+        ok_ = std::setlocale(LC_ALL, nome) != nullptr;
+    }
+    ~TLocalidade() { std::setlocale(LC_ALL, anterior_.c_str()); }
+    bool Ok() const { return ok_; }
+
+private:
+    std::string anterior_;
+    bool ok_ = false;
+};
+
+// The C library's texts under pt_BR.UTF-8 are UTF-8 bytes; the core holds
+// them in Windows-1252, one byte per letter.
+TEST(DescricaoErroSistema, TextosDoSistemaEmPortuguesNaCp1252) {
+    const TLocalidade pt("pt_BR.UTF-8");
+    if (!pt.Ok()) GTEST_SKIP() << "locale pt_BR.UTF-8 not installed";
+    EXPECT_EQ(DescricaoErroSistema(EACCES), "Permiss\xE3o negada");
+    EXPECT_EQ(DescricaoErroSistema(ENOENT), "Arquivo ou diret\xF3rio inexistente");
+    EXPECT_EQ(DescricaoErroSistema(ENOSPC), "N\xE3o h\xE1 espa\xE7o dispon\xEDvel no dispositivo");
+    EXPECT_EQ(LocalParaCp1252("Permiss\xC3\xA3o"), "Permiss\xE3o");
+}
+
+TEST(DescricaoErroSistema, LocalidadeCEmIngles) {
+    const TLocalidade c("C");
+    EXPECT_EQ(DescricaoErroSistema(EACCES), "Permission denied");
+    EXPECT_EQ(LocalParaCp1252("a\xC3\xA3"), "a??") << "ASCII: a byte above 0x7F is no character";
 }
 
 }  // namespace

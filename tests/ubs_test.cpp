@@ -11,6 +11,7 @@
 #include <utime.h>
 
 #include "app/UErro.h"
+#include "app/UTexto.h"
 
 namespace fs = std::filesystem;
 
@@ -195,7 +196,9 @@ TEST_F(ListarArquivosTeste, DataArquivoDeArquivoInexistenteDaErroComODoSistema) 
     } catch (const EErro& e) {
         const std::string msg = e.what();
         EXPECT_NE(msg.find(caminho), std::string::npos) << msg;
-        EXPECT_NE(msg.find("No such file"), std::string::npos) << msg;
+        // In the locale's language, Windows-1252 ("Arquivo ou diretório
+        // inexistente" under pt_BR).
+        EXPECT_NE(msg.find(": " + DescricaoErroSistema(ENOENT)), std::string::npos) << msg;
     }
 }
 
