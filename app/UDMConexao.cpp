@@ -5,6 +5,15 @@
 
 #include "db/UFirebird.h"
 
+namespace {
+
+// An unreachable server (machine off, address wrong, port filtered) is given
+// up after this many seconds instead of the client's minutes, at start-up and
+// in the settings dialog's test.
+constexpr int kEsperaConexao = 10;
+
+}  // namespace
+
 bool TDM::ConectarBD(IDialogoConexao& dialogo) {
     config_ = LerConfigBD();
     if (TentarConexao(config_)) return true;
@@ -22,8 +31,12 @@ bool TDM::TentarConexao(const TConfigBD& cfg) {
     config_ = cfg;
     nomeBanco_ = cfg.Servidor + ":" + cfg.Banco;
     parametros_ = {"user_name=" + cfg.Usuario, "password=" + cfg.Senha};
+    // Without a server the client is given the path alone, as the settings
+    // dialog's test does: ":" followed by a path is the Windows client's
+    // notation for the local server, which this client cannot open.
+    const std::string nomeConexao = cfg.Servidor.empty() ? cfg.Banco : nomeBanco_;
     try {
-        att_ = fb::Conectar(nomeBanco_, cfg.Usuario, cfg.Senha).release();
+        att_ = fb::Conectar(nomeConexao, cfg.Usuario, cfg.Senha, kEsperaConexao).release();
         conectou_ = true;
         return true;
     } catch (...) {
@@ -33,7 +46,7 @@ bool TDM::TentarConexao(const TConfigBD& cfg) {
 
 bool TDM::TestarConexao(const std::string& nomeBanco, const std::string& usuario, const std::string& senha) {
     try {
-        fb::TRef<Firebird::IAttachment> att = fb::Conectar(nomeBanco, usuario, senha);
+        fb::TRef<Firebird::IAttachment> att = fb::Conectar(nomeBanco, usuario, senha, kEsperaConexao);
         fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att->detach(st); });
         att.release();  // the detach released it
         return true;

@@ -4,23 +4,28 @@
 // ends without a word.
 //
 // For pictures of the window: with QUORVEL_CAPTURA set to a file path the
-// main window, once shown (and its first scan done), is saved there as PNG;
-// with QUORVEL_SAIR_APOS_CAPTURA=1 as well, message boxes are answered at once
-// as if closed and the program ends after the picture.
+// first window shown is saved there as PNG: the connection settings dialog
+// when the stored settings do not connect, otherwise the main window once its
+// first showing's work (the scan, or the first automatic cycle) is done. With
+// QUORVEL_SAIR_APOS_CAPTURA=1 as well, message boxes are answered at once as
+// if closed, the dialog is cancelled and the program ends after the picture.
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
 #include "log/ULog.h"
 #include "ui/UAplicacao.h"
 #include "ui/UInicio.h"
+#include "ui/UTraducao.h"
 
 namespace {
 
@@ -49,16 +54,28 @@ bool SairAposCaptura() {
 volatile std::sig_atomic_t g_encerrar = 0;
 void AoSinalEncerrar(int) { g_encerrar = 1; }
 
-// Saves the picture when asked; true when the program should then end.
-bool Capturar(QWidget& janela) {
-    const char* arquivo = ArquivoCaptura();
-    if (!arquivo) return false;
-    // The window as the operator sees it: active, the file list focused.
+// Saves the picture of the window (as the operator sees it: active).
+void Capturar(QWidget& janela) {
     janela.activateWindow();
     QCoreApplication::processEvents();
     janela.repaint();
-    janela.grab().save(QString::fromLocal8Bit(arquivo), "PNG");
-    return SairAposCaptura();
+    janela.grab().save(QString::fromLocal8Bit(ArquivoCaptura()), "PNG");
+}
+
+// While the start-up waits in the connection settings dialog: its picture,
+// once it is on screen, and then, when asked, its cancel.
+void CapturarDialogo(QTimer& procura) {
+    procura.setInterval(100);
+    QObject::connect(&procura, &QTimer::timeout, [&procura] {
+        QWidget* dialogo = QApplication::activeModalWidget();
+        if (!dialogo || dialogo->objectName() != QStringLiteral("FNovaConexao") || !dialogo->windowHandle() ||
+            !dialogo->windowHandle()->isExposed())
+            return;
+        procura.stop();
+        Capturar(*dialogo);
+        if (SairAposCaptura()) QMetaObject::invokeMethod(dialogo, "reject", Qt::QueuedConnection);
+    });
+    procura.start();
 }
 
 }  // namespace
@@ -70,6 +87,7 @@ int main(int argc, char** argv) {
     TAplicacao aplicacao(argc, argv);
     aplicacao.setApplicationName(TituloPrograma());
     aplicacao.setQuitOnLastWindowClosed(true);
+    CarregarTraducaoQt(aplicacao);  // without the translations Qt's texts stay in English
     TJanelaQt janela;
     // A picture taken without anyone at the screen must not wait for answers.
     janela.RespostaAutomatica = SairAposCaptura();
@@ -77,15 +95,29 @@ int main(int argc, char** argv) {
 
     TPrograma programa(janela, pasta);
     TDialogoConexaoQt dialogo(janela);
-    if (!programa.Iniciar(dialogo)) return 0;
+    QTimer procuraDialogo;
+    if (ArquivoCaptura()) CapturarDialogo(procuraDialogo);
+    const bool iniciou = programa.Iniciar(dialogo);
+    // The dialog was shown and pictured: that was the picture asked for.
+    const bool dialogoCapturado = ArquivoCaptura() && !procuraDialogo.isActive();
+    procuraDialogo.stop();
+    if (!iniciou || (dialogoCapturado && SairAposCaptura())) return 0;
 
     TFPrincipal& principal = *programa.Principal();
+    if (ArquivoCaptura() && !dialogoCapturado) {
+        QObject::connect(&principal, &TFPrincipal::PrimeiraExibicaoConcluida, &principal, [&principal] {
+            Capturar(principal);
+            if (SairAposCaptura()) QCoreApplication::exit(0);
+        });
+    }
     principal.show();
-    if (Capturar(principal)) return 0;
     std::signal(SIGTERM, AoSinalEncerrar);
     QTimer vigia;
     QObject::connect(&vigia, &QTimer::timeout, [&principal] {
-        if (g_encerrar) principal.close();
+        // Like the close button. Work under way ends first (the window
+        // closes when it has returned); a box shown outside any work is left
+        // to the operator, and the close is tried again after it.
+        if (g_encerrar && (principal.Ocupado() || !QApplication::activeModalWidget())) principal.close();
     });
     vigia.start(200);
     const int resultado = aplicacao.exec();

@@ -89,11 +89,15 @@ public:
     // when that fails and stores the dialog's settings when the second attempt
     // connects. Shows nothing and logs nothing.
     bool ConectarBD(IDialogoConexao& dialogo);
-    // One connection attempt with the settings (name Servidor ":" Banco, always
-    // with the colon). Makes them the settings in force. False on any error.
+    // One connection attempt with the settings; NomeBanco becomes Servidor ":"
+    // Banco, always with the colon, but without a server the client is given
+    // Banco alone (as the dialog's test). An unreachable server is given up
+    // after about 10 seconds. Makes them the settings in force. False on any
+    // error.
     bool TentarConexao(const TConfigBD& cfg);
     const TConfigBD& ConfigEmUso() const { return config_; }
-    // Opens and closes a test connection to `nomeBanco` (used by the dialog).
+    // Opens and closes a test connection to `nomeBanco` (used by the dialog),
+    // giving an unreachable server up after about 10 seconds.
     static bool TestarConexao(const std::string& nomeBanco, const std::string& usuario,
                               const std::string& senha);
     void Desconectar() noexcept;

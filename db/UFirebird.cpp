@@ -37,9 +37,11 @@ TXpb NovoDPB(ThrowStatusWrapper* st, const std::string& usuario, const std::stri
 
 }  // namespace
 
-TRef<IAttachment> Conectar(const std::string& nome, const std::string& usuario, const std::string& senha) {
+TRef<IAttachment> Conectar(const std::string& nome, const std::string& usuario, const std::string& senha,
+                           int segundosEspera) {
     return Chamar([&](ThrowStatusWrapper* st) {
         TXpb dpb = NovoDPB(st, usuario, senha);
+        if (segundosEspera > 0) dpb->insertInt(st, isc_dpb_connect_timeout, segundosEspera);
         TRef<IProvider> provedor(Mestre()->getDispatcher());
         return TRef<IAttachment>(provedor->attachDatabase(st, nome.c_str(), dpb->getBufferLength(st),
                                                           dpb->getBuffer(st)));

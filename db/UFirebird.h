@@ -66,8 +66,10 @@ auto Chamar(F&& f) -> decltype(f(std::declval<Firebird::ThrowStatusWrapper*>()))
 
 // Opens a connection to `nome` (server ":" path, or a path), exchanging text
 // as Windows-1252. The caller owns the attachment. Throws EErroBD.
+// `segundosEspera` > 0 bounds the wait for an unreachable server to about
+// that many seconds (the client's own limit otherwise, minutes).
 TRef<Firebird::IAttachment> Conectar(const std::string& nome, const std::string& usuario,
-                                     const std::string& senha);
+                                     const std::string& senha, int segundosEspera = 0);
 // Creates a new database (dialect 3, default character set WIN1252) and
 // returns the connection to it. Throws EErroBD.
 TRef<Firebird::IAttachment> CriarBanco(const std::string& nome, const std::string& usuario,

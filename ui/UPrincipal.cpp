@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
+#include <QWindow>
 
 #include "app/UErro.h"
 #include "app/UJanelaQt.h"
@@ -154,7 +156,7 @@ void TFPrincipal::CriarControles() {
     nbModoProcessamento->setObjectName(QStringLiteral("nbModoProcessamento"));
     nbModoProcessamento->setGeometry(200, 32, 524, 45);
 
-    pgManual = new QWidget;
+    pgManual = new QWidget(nbModoProcessamento);  // the window's font from the start
     pgManual->setObjectName(QStringLiteral("pgManual"));
     pgManual->setProperty("legenda", QStringLiteral("Manual"));
     btnAtualizar = Botao(pgManual, "btnAtualizar", QStringLiteral("Atualizar (F5)"), 12, 8, 100);
@@ -168,7 +170,7 @@ void TFPrincipal::CriarControles() {
             [this] { Protegido([this] { btnProcessarTodosClick(); }); });
     nbModoProcessamento->addWidget(pgManual);
 
-    pgAutomatico = new QWidget;
+    pgAutomatico = new QWidget(nbModoProcessamento);
     pgAutomatico->setObjectName(QStringLiteral("pgAutomatico"));
     pgAutomatico->setProperty("legenda", QStringLiteral("Automático"));
     Label4 = Rotulo(pgAutomatico, "Label4", QStringLiteral("A cada               minutos"), 8, 18);
@@ -179,7 +181,13 @@ void TFPrincipal::CriarControles() {
     seFrequencia->setValue(1);
     seFrequencia->setAlignment(Qt::AlignCenter);
     connect(seFrequencia, &QSpinBox::valueChanged, this, [this] { Protegido([this] { seFrequenciaChange(); }); });
-    lbProximaVerificacao = Rotulo(pgAutomatico, "lbProximaVerificacao", QStringLiteral("_"), 128, 18, 380, 15);
+    // At 128, or further right when this font draws "minutos" past it: two
+    // blanks' width always parts the two texts.
+    const int aposMinutos = Label4->x() + Label4->width() + QFontMetrics(Label4->font()).horizontalAdvance(
+                                                                 QStringLiteral("  "));
+    const int xProxima = std::max(128, aposMinutos);
+    lbProximaVerificacao =
+        Rotulo(pgAutomatico, "lbProximaVerificacao", QStringLiteral("_"), xProxima, 18, 516 - xProxima, 15);
     lbProximaVerificacao->setFont(FonteJanela(8, false, true));
     QPalette azul = lbProximaVerificacao->palette();
     azul.setColor(QPalette::WindowText, QColor(128, 128, 255));
@@ -301,7 +309,26 @@ void TFPrincipal::showEvent(QShowEvent* evento) {
         move(area.topLeft());
     }
     grideArquivos->setFocus();
-    Protegido([this] { FormShow(); });
+    // FormShow waits for the window to be on screen (eventFilter).
+}
+
+void TFPrincipal::PrimeiraExibicao() {
+    // Closed before it ever came to the screen: nothing to start.
+    if (isVisible() && !encerrando_) Protegido([this] { FormShow(); });
+    exibida_ = true;
+    emit PrimeiraExibicaoConcluida();
+}
+
+void TFPrincipal::closeEvent(QCloseEvent* evento) {
+    timer.stop();
+    if (ocupado_) {
+        // The work under way ends at its next step and then closes the window
+        // (ExecutarTrabalho); until then the window and its boxes stay.
+        encerrando_ = true;
+        evento->ignore();
+        return;
+    }
+    QWidget::closeEvent(evento);
 }
 
 void TFPrincipal::FormShow() {
@@ -375,9 +402,15 @@ bool TFPrincipal::ExecutarTrabalho(const std::function<void()>& trabalho) {
     };
     travar(true);
     struct TLiberar {
+        TFPrincipal& janela;
         std::function<void(bool)> travar;
-        ~TLiberar() { travar(false); }
-    } liberar{travar};
+        ~TLiberar() {
+            travar(false);
+            // A close asked for during the work: now it closes, once the
+            // handler that started the work has returned.
+            if (janela.encerrando_) QMetaObject::invokeMethod(&janela, &QWidget::close, Qt::QueuedConnection);
+        }
+    } liberar{*this, travar};
     trabalho();
     return true;
 }
@@ -421,7 +454,13 @@ void TFPrincipal::rgModoProcessamentoClick() {
     }
     modoAnterior_ = item;
     MostrarPagina(item == 0 ? rbManual->text() : rbAutomatico->text());
-    dm_.GravarConfigXML(kSecao, "modo_processamento", item == 0 ? "manual" : "automatico");
+    // The chosen mode is the one in force also when it cannot be stored
+    // (config.xml read-only): the error is shown, then the mode's work runs.
+    try {
+        dm_.GravarConfigXML(kSecao, "modo_processamento", item == 0 ? "manual" : "automatico");
+    } catch (const std::exception& erro) {
+        MostrarErro(erro);
+    }
     if (item == 0) {
         timer.stop();
         ExecutarTrabalho([this] { AtualizarLista(); });
@@ -457,6 +496,7 @@ void TFPrincipal::CicloAutomatico() {
             MostrarErro(erro);
         }
     }
+    if (encerrando_) return;  // the window is closing: no next cycle
     // A stored period below one minute (0 or negative) would run cycle after
     // cycle without a pause.
     const std::int64_t periodo = std::clamp<std::int64_t>(timerTag, kMsPorMinuto, INT_MAX);
@@ -468,8 +508,9 @@ void TFPrincipal::CicloAutomatico() {
 
 void TFPrincipal::seFrequenciaChange() {
     const int minutos = seFrequencia->value();
-    dm_.GravarConfigXML(kSecao, "frequencia", std::to_string(minutos));
+    // The period follows the spin edit also when it cannot be stored.
     timerTag = static_cast<std::int64_t>(minutos) * kMsPorMinuto;
+    dm_.GravarConfigXML(kSecao, "frequencia", std::to_string(minutos));
 }
 
 void TFPrincipal::cbDataColetaComDataPedidoClick() {
@@ -490,6 +531,13 @@ void TFPrincipal::FormKeyUp(int tecla) {
 }
 
 bool TFPrincipal::eventFilter(QObject* alvo, QEvent* evento) {
+    // The window on screen for the first time: its first showing's work
+    // starts after this exposure has been painted.
+    if (evento->type() == QEvent::Expose && mostrada_ && !exibicaoAgendada_ && alvo == windowHandle() &&
+        windowHandle()->isExposed()) {
+        exibicaoAgendada_ = true;
+        QMetaObject::invokeMethod(this, [this] { PrimeiraExibicao(); }, Qt::QueuedConnection);
+    }
     // Key preview: a key released in any control of this window reaches the
     // window first. Only the event's first receiver (the focused control, or
     // the window itself) counts, not its parents on the way up.

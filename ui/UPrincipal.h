@@ -12,6 +12,16 @@
 //
 // Every event handler shows an error that escapes it in an error box (the
 // error's text) and the window goes on.
+//
+// The first showing's work (FormShow: the settings, then the stored mode with
+// its refresh or first automatic cycle) starts once the window is on screen,
+// so that its boxes have the window under them.
+//
+// Closing the window while long work runs does not close it at once: the
+// work is told to end (IJanela::Encerrando of the window's services is true),
+// so the processing driver stops after the request being imported and the
+// scan between files, every box on the way is still the operator's to answer,
+// and the window closes (ending the program) when the work has returned.
 #pragma once
 
 #include <cstdint>
@@ -91,6 +101,11 @@ public:
     // ---- state ----
     // True while a scan or a processing run is under way.
     bool Ocupado() const { return ocupado_; }
+    // True once the first showing's work ran (whether or not it failed).
+    bool Exibida() const { return exibida_; }
+    // True once the window was asked to close while work ran; it closes when
+    // the work returns.
+    bool Encerrando() const { return encerrando_; }
     // The caption of the page shown by nbModoProcessamento.
     QString PaginaAtual() const;
     // Shows the page with that caption (none when no page has it).
@@ -144,7 +159,12 @@ protected:
     virtual void ProcessarSelecionado();
 
     void showEvent(QShowEvent* evento) override;
+    void closeEvent(QCloseEvent* evento) override;
     bool eventFilter(QObject* alvo, QEvent* evento) override;
+
+signals:
+    // The first showing's work has run (emitted once).
+    void PrimeiraExibicaoConcluida();
 
 private:
     // The window's services as the scan and the processing driver see them:
@@ -157,12 +177,15 @@ private:
         }
         void MostrarProgresso(const std::string& texto) override { principal_.MostrarProgresso(texto); }
         void ProcessarMensagens() override { principal_.janela_.ProcessarMensagens(); }
+        bool Encerrando() const override { return principal_.encerrando_ || principal_.janela_.Encerrando(); }
 
     private:
         TFPrincipal& principal_;
     };
 
     void FormCreate();
+    // The first showing's work, once the window is exposed.
+    void PrimeiraExibicao();
     void CriarControles();
     void CriarGrades();
     // Runs `trabalho` as the one piece of long work; false (nothing run) when
@@ -189,5 +212,8 @@ private:
     QButtonGroup* grupoModo_ = nullptr;
     bool ocupado_ = false;
     bool mostrada_ = false;
+    bool exibicaoAgendada_ = false;
+    bool exibida_ = false;
+    bool encerrando_ = false;
     int modoAnterior_ = -1;
 };

@@ -1,9 +1,15 @@
 // The program's start-up with a scripted connection dialog: stored settings
 // that connect, none at all, a cancelled dialog, confirmed settings, settings
-// that fail again, and a config.xml that is not well-formed.
+// that fail again, a config.xml that is not well-formed, stored settings
+// without a server, and a second start in a folder where the program runs
+// already (held by another process).
 #include <filesystem>
 #include <fstream>
 #include <optional>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QtTest>
 
@@ -11,6 +17,7 @@
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UJanelaTeste.h"
 #include "ui/UInicio.h"
+#include "ui/UPrincipal.h"
 
 namespace {
 
@@ -140,6 +147,88 @@ private slots:
         QVERIFY(programa.Principal() == nullptr);
         QVERIFY(janela.caixas.empty());
         QCOMPARE(pasta.LerConfig(), antes);
+    }
+
+    // Without a server the start-up opens the path alone, as the dialog's test
+    // does; the status bar then names no server.
+    void servidorVazioConectaComOCaminho() {
+        TPastaTemporaria pasta;
+        TConfigBD semServidor = banco->Config();
+        semServidor.Servidor = "";
+        {
+            TJanelaTeste janela;
+            TDM dm(janela, pasta.caminho);
+            dm.GravarConfigBD(semServidor);
+        }
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(TConfigBD{});
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(programa.Iniciar(dialogo));
+        QVERIFY(dialogo.mostrados.empty());
+        QVERIFY(programa.DM()->Conectado());
+        QCOMPARE(programa.DM()->NomeBanco(), ":" + banco->Caminho());
+        QCOMPARE(TextoConexao(programa.DM()->NomeBanco()), QString::fromUtf8("Conectado à DB:"));
+        QVERIFY(janela.caixas.empty());
+    }
+
+    // A second start in the same folder, while another process runs there:
+    // one information box, nothing else; once that process is gone the start
+    // goes on.
+    void outraInstanciaNaMesmaPasta() {
+        TPastaTemporaria pasta;
+        int canal[2];
+        QCOMPARE(::pipe(canal), 0);
+        const pid_t outro = ::fork();
+        if (outro == 0) {
+            auto trava = TInstanciaUnica::Adquirir(pasta.caminho);
+            const char c = trava ? '1' : '0';
+            [[maybe_unused]] ssize_t n = ::write(canal[1], &c, 1);
+            for (;;) ::pause();
+        }
+        ::close(canal[1]);
+        char c = '0';
+        QCOMPARE(::read(canal[0], &c, 1), ssize_t{1});
+        ::close(canal[0]);
+        QCOMPARE(c, '1');
+
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(banco->Config());
+        {
+            TPrograma programa(janela, pasta.caminho);
+            QVERIFY(!programa.Iniciar(dialogo));
+            QVERIFY(programa.DM() == nullptr);
+            QVERIFY(programa.Principal() == nullptr);
+        }
+        QVERIFY(dialogo.mostrados.empty());
+        QVERIFY(!pasta.LerConfig().has_value());
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QVERIFY(janela.caixas[0].icone == TIcone::Informacao);
+        QVERIFY(janela.caixas[0].botoes == TBotoes::OK);
+        QCOMPARE(janela.caixas[0].texto,
+                 Utf8ParaCp1252("O Quorvel CAD já está em execução nesta pasta:\r") + pasta.caminho);
+
+        ::kill(outro, SIGKILL);
+        ::waitpid(outro, nullptr, 0);
+        janela.Limpar();
+        TPrograma programa(janela, pasta.caminho);
+        QVERIFY(programa.Iniciar(dialogo));
+        QCOMPARE(dialogo.mostrados.size(), std::size_t{1});
+        QVERIFY(janela.caixas.empty());
+        // While this one runs, a third start in the folder is refused too.
+        TPrograma terceiro(janela, pasta.caminho);
+        QVERIFY(!terceiro.Iniciar(dialogo));
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+    }
+
+    void pastaSemLugarParaATravaMostraOMotivo() {
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(banco->Config());
+        TPrograma programa(janela, "/tmp/quorvel-nao-existe-" + std::to_string(::getpid()) + "/");
+        QVERIFY(!programa.Iniciar(dialogo));
+        QVERIFY(dialogo.mostrados.empty());
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QVERIFY(janela.caixas[0].icone == TIcone::Erro);
+        QVERIFY(janela.caixas[0].texto.find(TInstanciaUnica::kArquivo) != std::string::npos);
     }
 
     void configuracaoMalFormadaMostraOErroETermina() {

@@ -16,6 +16,8 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
+#include <QSignalSpy>
+#include <QWindow>
 #include <QtTest>
 
 #include "app/UTexto.h"
@@ -81,6 +83,13 @@ QString HoraAnunciada(const QLabel* rotulo) {
     static const QRegularExpression formato(Q("^\\(próxima verificação às (\\d\\d:\\d\\d)\\)$"));
     const auto achado = formato.match(rotulo->text());
     return achado.hasMatch() ? achado.captured(1) : QString();
+}
+
+// Shows the window and waits for its first showing's work, which starts once
+// the window is on screen.
+void Mostrar(TFPrincipal& f) {
+    f.show();
+    QTRY_VERIFY(f.Exibida());
 }
 
 bool HoraEntre(const QString& hora, const QDateTime& de, const QDateTime& ate) {
@@ -192,7 +201,7 @@ private slots:
 
     void formShowSemSecaoAplicacao() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QCOMPARE(f->Painel0->text(), TextoConexao(dm().NomeBanco()));
         QCOMPARE(f->seFrequencia->value(), 1);
         QVERIFY(f->cbDataColetaComDataPedido->isChecked());
@@ -217,7 +226,7 @@ private slots:
         dm().GravarConfigXML("aplicacao", "data_coleta_com_data_pedido", "nao");
         auto f = NovaJanela();
         const QDateTime antes = QDateTime::currentDateTime().addSecs(300);
-        f->show();
+        Mostrar(*f);
         const QDateTime depois = QDateTime::currentDateTime().addSecs(300);
         QVERIFY(!f->cbDataColetaComDataPedido->isChecked());
         QVERIFY(!f->Config.DataColetaComDataPedido);
@@ -238,7 +247,7 @@ private slots:
     void frequenciaQueNaoEhNumeroDeixaSemModo() {
         dm().GravarConfigXML("aplicacao", "frequencia", "abc");
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QCOMPARE(janela().caixas.size(), std::size_t{1});
         QVERIFY(janela().caixas[0].icone == TIcone::Erro);
         QVERIFY(janela().caixas[0].texto.find("'abc'") != std::string::npos);
@@ -256,7 +265,7 @@ private slots:
         dm().GravarConfigXML("aplicacao", "frequencia", "90");
         dm().GravarConfigXML("aplicacao", "modo_processamento", "automatico");
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QCOMPARE(f->seFrequencia->value(), 60);
         QCOMPARE(f->timerTag, std::int64_t{90} * 60000);
         QCOMPARE(f->timer.interval(), 90 * 60000);
@@ -265,7 +274,7 @@ private slots:
 
     void trocaDeModo() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QCOMPARE(f->atualizacoes, 1);
 
         const QDateTime antes = QDateTime::currentDateTime().addSecs(60);
@@ -296,7 +305,7 @@ private slots:
         dm().GravarConfigXML("aplicacao", "modo_processamento", "automatico");
         dm().GravarConfigXML("aplicacao", "frequencia", "5");
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         const QString anunciada = f->lbProximaVerificacao->text();
         QCOMPARE(f->timer.interval(), 300000);
 
@@ -316,7 +325,7 @@ private slots:
 
     void teclasSoNaPaginaManual() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
         f->grideArquivos->setFocus();
         QCOMPARE(f->atualizacoes, 1);
@@ -350,7 +359,7 @@ private slots:
 
     void umTrabalhoDeCadaVez() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
         f->grideArquivos->setFocus();
         QCOMPARE(f->atualizacoes, 1);
@@ -403,7 +412,7 @@ private slots:
             f->timerTimer();
             QTest::mouseClick(f->rbManual, Qt::LeftButton);
         };
-        f->show();
+        Mostrar(*f);
         f->durante = nullptr;
         QCOMPARE(dentro, 2);  // once in the scan, once in the run
         QCOMPARE(f->atualizacoes, 1);
@@ -412,9 +421,163 @@ private slots:
         QVERIFY(f->timer.isActive());
     }
 
+    // The first showing's work runs with the window on screen, after the
+    // connection text and the settings, never inside show().
+    void primeiraExibicaoComAJanelaNaTela() {
+        dm().GravarConfigXML("aplicacao", "modo_processamento", "automatico");
+        auto f = NovaJanela();
+        QSignalSpy concluida(f.get(), &TFPrincipal::PrimeiraExibicaoConcluida);
+        bool naTela = false;
+        QString conexao;
+        f->durante = [&] {
+            naTela = f->isVisible() && f->windowHandle() && f->windowHandle()->isExposed();
+            conexao = f->Painel0->text();
+        };
+        f->show();
+        QCOMPARE(f->atualizacoes, 0);
+        QVERIFY(f->processamentos.empty());
+        QVERIFY(!f->Exibida());
+        QTRY_VERIFY(f->Exibida());
+        f->durante = nullptr;
+        QVERIFY(naTela);
+        QCOMPARE(conexao, TextoConexao(dm().NomeBanco()));
+        QCOMPARE(f->atualizacoes, 1);
+        QCOMPARE(f->processamentos, std::vector<bool>{true});
+        QCOMPARE(concluida.count(), 1);
+        // Later showings start nothing.
+        f->hide();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        QCoreApplication::processEvents();
+        QCOMPARE(f->atualizacoes, 1);
+        QCOMPARE(concluida.count(), 1);
+    }
+
+    // Closing while work runs: the window stays until the work returns (its
+    // boxes still the operator's), the work is told to end, no next cycle is
+    // armed, and then the window closes.
+    void fecharDuranteUmTrabalho_data() {
+        QTest::addColumn<QString>("modo");
+        QTest::newRow("manual, F9") << Q("manual");
+        QTest::newRow("automatic cycle") << Q("automatico");
+    }
+    void fecharDuranteUmTrabalho() {
+        QFETCH(QString, modo);
+        dm().GravarConfigXML("aplicacao", "modo_processamento", modo.toStdString());
+        auto f = NovaJanela();
+        Mostrar(*f);
+        bool visivelDentro = false, encerrandoDentro = false;
+        f->durante = [&] {
+            f->close();  // the operator's close button
+            visivelDentro = f->isVisible();
+            encerrandoDentro = f->Encerrando();
+        };
+        if (modo == Q("manual")) {
+            f->btnProcessarTodos->click();
+        } else {
+            f->timerTimer();
+        }
+        QVERIFY(visivelDentro);
+        QVERIFY(encerrandoDentro);
+        QVERIFY(!f->timer.isActive());
+        QTRY_VERIFY(!f->isVisible());
+        QVERIFY(!f->Ocupado());
+    }
+
+    // The real scan and driver see the close: the run stops before the next
+    // file, nothing is imported or moved, no question is asked.
+    void fecharDuranteUmaExecucaoReal() {
+        const std::string caixa = base->pasta + "arquivos/";
+        std::filesystem::remove_all(caixa);
+        std::filesystem::create_directories(caixa);
+        for (const char* nome : {"a.xml", "b.xml"}) {
+            std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/valido.xml", caixa + nome);
+            std::filesystem::last_write_time(caixa + nome, std::filesystem::file_time_type::clock::now());
+        }
+        const std::string pedidos = base->banco.Valor("select count(*) from ped_pedidos");
+        auto f = NovaJanela();
+        f->deVerdade = true;
+        Mostrar(*f);
+        QCOMPARE(f->grideArquivos->model()->rowCount(), 2);
+        janela().Limpar();
+        f->durante = [&] { f->close(); };
+        f->btnProcessarTodos->click();
+        f->durante = nullptr;
+        QVERIFY(janela().caixas.empty());
+        QCOMPARE(base->banco.Valor("select count(*) from ped_pedidos"), pedidos);
+        QVERIFY(std::filesystem::exists(caixa + "a.xml") && std::filesystem::exists(caixa + "b.xml"));
+        QCOMPARE(f->Tabelas().cdsArquivos.TextoExibicaoEm(0, "status"), std::string("Pendente"));
+        QTRY_VERIFY(!f->isVisible());
+        std::filesystem::remove_all(caixa);
+    }
+
+    // With no work under way the close is immediate.
+    void fecharSemTrabalhoFechaNaHora() {
+        auto f = NovaJanela();
+        Mostrar(*f);
+        QVERIFY(f->close());
+        QVERIFY(!f->isVisible());
+        QVERIFY(!f->Encerrando());
+    }
+
+    // config.xml that cannot be written: the error is shown and the chosen
+    // mode (and frequency) is the one in force all the same.
+    void trocaDeModoSemPoderGravar() {
+        auto f = NovaJanela();
+        Mostrar(*f);
+        QCOMPARE(Lido(dm(), "modo_processamento"), std::string("manual"));
+        std::filesystem::permissions(ArquivoConfig(), std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::group_read |
+                                                          std::filesystem::perms::others_read);
+        janela().Limpar();
+
+        QTest::mouseClick(f->rbAutomatico, Qt::LeftButton);
+        QCOMPARE(janela().caixas.size(), std::size_t{1});
+        QVERIFY(janela().caixas[0].icone == TIcone::Erro);
+        QCOMPARE(f->PaginaAtual(), Q("Automático"));
+        QCOMPARE(f->processamentos, std::vector<bool>{true});
+        QVERIFY(f->timer.isActive());
+        QVERIFY(!HoraAnunciada(f->lbProximaVerificacao).isEmpty());
+
+        f->seFrequencia->setValue(7);
+        QCOMPARE(janela().caixas.size(), std::size_t{2});
+        QCOMPARE(f->timerTag, std::int64_t{7} * 60000);
+
+        // Back to manual, with "automatico" in the file meanwhile: the write
+        // fails again, and manual mode is the one in force.
+        std::filesystem::permissions(ArquivoConfig(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        dm().GravarConfigXML("aplicacao", "modo_processamento", "automatico");
+        std::filesystem::permissions(ArquivoConfig(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        const int atualizacoes = f->atualizacoes;
+        QTest::mouseClick(f->rbManual, Qt::LeftButton);
+        QCOMPARE(janela().caixas.size(), std::size_t{3});
+        QVERIFY(janela().caixas[2].icone == TIcone::Erro);
+        QCOMPARE(f->PaginaAtual(), Q("Manual"));
+        QVERIFY(!f->timer.isActive());
+        QCOMPARE(f->atualizacoes, atualizacoes + 1);
+        QCOMPARE(Lido(dm(), "modo_processamento"), std::string("automatico"));  // the file as it was
+
+        std::filesystem::permissions(ArquivoConfig(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+    }
+
+    // Page "Automático": "minutos" and the next-check text never touch, and
+    // the spin edit sits in the gap of "A cada ... minutos".
+    void paginaAutomaticoSemTextosColados() {
+        auto f = NovaJanela();
+        const QFontMetrics medida(f->Label4->font());
+        const int fimMinutos = f->Label4->x() + medida.horizontalAdvance(f->Label4->text());
+        QVERIFY2(f->lbProximaVerificacao->x() >= fimMinutos + medida.horizontalAdvance(Q(" ")),
+                 qPrintable(QString("%1 %2").arg(f->lbProximaVerificacao->x()).arg(fimMinutos)));
+        QVERIFY(f->lbProximaVerificacao->x() >= 128);
+        QVERIFY(f->lbProximaVerificacao->geometry().right() < f->nbModoProcessamento->width());
+    }
+
     void caixaDeMarcacaoGravaSemMudarAConfiguracao() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QTest::mouseClick(f->cbDataColetaComDataPedido, Qt::LeftButton);
         QVERIFY(!f->cbDataColetaComDataPedido->isChecked());
         QCOMPARE(Lido(dm(), "data_coleta_com_data_pedido"), std::string("nao"));
@@ -425,7 +588,7 @@ private slots:
 
     void erroDeUmEventoEhMostradoEAJanelaContinua() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         std::ofstream(ArquivoConfig(), std::ios::trunc) << "<Configuration><aplicacao>";
         QTest::mouseClick(f->cbDataColetaComDataPedido, Qt::LeftButton);
         QCOMPARE(janela().caixas.size(), std::size_t{1});
@@ -520,7 +683,7 @@ private slots:
         }
         auto f = NovaJanela();
         f->deVerdade = true;
-        f->show();
+        Mostrar(*f);
         QVERIFY(janela().caixas.empty());
         QCOMPARE(f->lbDiretorio->text(), QString::fromStdString(caixa));
         QAbstractItemModel* arquivos = f->grideArquivos->model();
@@ -553,7 +716,7 @@ private slots:
 
     void desenhoDaGradeDeArquivos() {
         auto f = NovaJanela();
-        f->show();
+        Mostrar(*f);
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
         TresArquivos(*f);
         f->Tabelas().cdsArquivos.MoverPara(2);  // the file with errors
@@ -593,7 +756,7 @@ private slots:
         std::filesystem::last_write_time(caixa + "valido.xml", std::filesystem::file_time_type::clock::now());
         auto f = NovaJanela();
         f->deVerdade = true;
-        f->show();
+        Mostrar(*f);
         QVERIFY(QTest::qWaitForWindowActive(f.get()));
         f->grideArquivos->setFocus();
         QCOMPARE(f->grideArquivos->model()->rowCount(), 1);
