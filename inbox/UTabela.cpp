@@ -66,6 +66,8 @@ TVariante TRegistro::Valor(const std::string& coluna) const {
 
 // ---------------------------------------------------------------- TTabela
 
+bool TTabela::TMenorChave::operator()(const TVariante& a, const TVariante& b) const { return Comparar(a, b) < 0; }
+
 TTabela::TTabela(std::string nome) : nome_(std::move(nome)) {}
 
 TTabela::~TTabela() {
@@ -119,6 +121,7 @@ void TTabela::DefinirOrdem(const std::string& nomeIndice, std::vector<TCampoOrde
     nomeOrdem_ = nomeIndice;
     ordem_ = std::move(ordem);
     Ordenar();
+    RefazerIndice();
     RecalcularVisiveis(atual_);
     Alterou();
 }
@@ -134,6 +137,7 @@ void TTabela::LigarMestre(TTabela& mestre, const std::string& colunaMestre, cons
     colunaMestre_ = im;
     colunaDetalhe_ = id;
     mestre.detalhes_.push_back(this);
+    RefazerIndice();
     RecalcularVisiveis(nullptr);
     fim_ = false;
     Alterou();
@@ -256,37 +260,82 @@ std::string TTabela::TextoExibicao(const std::string& coluna) const {
 
 bool TTabela::Menor(const TLinha& a, const TLinha& b) const {
     for (const auto& [indice, descendente] : ordem_) {
-        const int c = Comparar(ValorLinha(a.valores, indice), ValorLinha(b.valores, indice));
+        const std::size_t i = static_cast<std::size_t>(indice);
+        const int c = colunas_[i].Tipo == TTipoColuna::Calculada
+                          ? Comparar(ValorLinha(a.valores, indice), ValorLinha(b.valores, indice))
+                          : Comparar(a.valores[i], b.valores[i]);
         if (c != 0) return descendente ? c > 0 : c < 0;
     }
     return a.seq < b.seq;
 }
 
 void TTabela::Ordenar() {
-    std::stable_sort(linhas_.begin(), linhas_.end(),
-                     [this](const std::unique_ptr<TLinha>& a, const std::unique_ptr<TLinha>& b) { return Menor(*a, *b); });
+    // Menor ends ties by the order of first saving: a total order.
+    std::sort(linhas_.begin(), linhas_.end(),
+              [this](const std::unique_ptr<TLinha>& a, const std::unique_ptr<TLinha>& b) { return Menor(*a, *b); });
 }
 
-bool TTabela::Pertence(const TLinha& linha) const {
-    if (!mestre_) return true;
-    if (mestre_->estado_ == TEstadoTabela::Inserindo || !mestre_->atual_) return false;
-    const TVariante chave = mestre_->ValorLinha(mestre_->atual_->valores, colunaMestre_);
-    return Iguais(linha.valores[static_cast<std::size_t>(colunaDetalhe_)], chave);
+template <typename V>
+typename V::const_iterator TTabela::Posicao(const V& v, const TLinha* linha) const {
+    if (!linha) return v.end();
+    auto it = std::lower_bound(v.begin(), v.end(), linha,
+                               [this](const auto& x, const TLinha* l) { return Menor(*x, *l); });
+    return it != v.end() && &**it == linha ? it : v.end();
+}
+
+template <typename V>
+std::size_t TTabela::Lugar(const V& v, const TLinha& linha) const {
+    auto it = std::upper_bound(v.begin(), v.end(), linha,
+                               [this](const TLinha& l, const auto& x) { return Menor(l, *x); });
+    return static_cast<std::size_t>(it - v.begin());
+}
+
+void TTabela::RefazerIndice() {
+    indice_.clear();
+    if (!mestre_) return;
+    for (const auto& l : linhas_) {
+        const TVariante& chave = l->valores[static_cast<std::size_t>(colunaDetalhe_)];
+        if (!EhNulo(chave)) indice_[chave].push_back(l.get());
+    }
+}
+
+void TTabela::IndexarLinha(TLinha* linha) {
+    if (!mestre_) return;
+    const TVariante& chave = linha->valores[static_cast<std::size_t>(colunaDetalhe_)];
+    if (EhNulo(chave)) return;
+    std::vector<TLinha*>& grupo = indice_[chave];
+    grupo.insert(grupo.begin() + static_cast<std::ptrdiff_t>(Lugar(grupo, *linha)), linha);
+}
+
+void TTabela::DesindexarLinha(TLinha* linha) {
+    if (!mestre_) return;
+    const auto grupo = indice_.find(linha->valores[static_cast<std::size_t>(colunaDetalhe_)]);
+    if (grupo == indice_.end()) return;
+    const auto it = Posicao(grupo->second, linha);
+    if (it != grupo->second.end()) grupo->second.erase(it);
+    if (grupo->second.empty()) indice_.erase(grupo);
 }
 
 void TTabela::RecalcularVisiveis(TLinha* preferida) {
     visiveis_.clear();
-    for (const auto& l : linhas_)
-        if (Pertence(*l)) visiveis_.push_back(l.get());
-    if (preferida && std::find(visiveis_.begin(), visiveis_.end(), preferida) != visiveis_.end())
+    if (!mestre_) {
+        visiveis_.reserve(linhas_.size());
+        for (const auto& l : linhas_) visiveis_.push_back(l.get());
+    } else if (mestre_->estado_ != TEstadoTabela::Inserindo && mestre_->atual_) {
+        // The rows whose detail column equals the master's column (null
+        // equals nothing, a value equals only a value of its own kind).
+        const TVariante chave = mestre_->ValorLinha(mestre_->atual_->valores, colunaMestre_);
+        if (!EhNulo(chave))
+            if (const auto grupo = indice_.find(chave); grupo != indice_.end()) visiveis_ = grupo->second;
+    }
+    if (Posicao(visiveis_, preferida) != visiveis_.end())
         atual_ = preferida;
     else
         atual_ = visiveis_.empty() ? nullptr : visiveis_.front();
 }
 
 int TTabela::IndiceAtual() const {
-    if (!atual_) return -1;
-    auto it = std::find(visiveis_.begin(), visiveis_.end(), atual_);
+    const auto it = Posicao(visiveis_, atual_);
     return it == visiveis_.end() ? -1 : static_cast<int>(it - visiveis_.begin());
 }
 
@@ -366,19 +415,26 @@ void TTabela::DefinirTexto(const std::string& coluna, const std::string& texto) 
 
 void TTabela::Gravar() {
     if (EmRepouso()) return;
-    TLinha* linha;
+    // The row takes its place by a search in the order: the other rows stay
+    // ordered, so saving costs a search and a move of pointers, not a sort.
+    std::unique_ptr<TLinha> dono;
     if (estado_ == TEstadoTabela::Inserindo) {
-        auto nova = std::make_unique<TLinha>();
-        nova->seq = proximaSeq_++;
-        nova->valores = std::move(buffer_);
-        linha = nova.get();
-        linhas_.push_back(std::move(nova));
+        dono = std::make_unique<TLinha>();
+        dono->seq = proximaSeq_++;
+        dono->valores = std::move(buffer_);
     } else {
-        linha = atual_;
-        linha->valores = std::move(buffer_);
+        // Out of its place and its index group by the values it had.
+        const auto it = Posicao(linhas_, atual_);
+        const auto i = it - linhas_.cbegin();
+        DesindexarLinha(atual_);
+        dono = std::move(linhas_[static_cast<std::size_t>(i)]);
+        linhas_.erase(linhas_.begin() + i);
+        dono->valores = std::move(buffer_);
     }
+    TLinha* linha = dono.get();
+    linhas_.insert(linhas_.begin() + static_cast<std::ptrdiff_t>(Lugar(linhas_, *linha)), std::move(dono));
+    IndexarLinha(linha);
     DescartarPendente();
-    Ordenar();
     RecalcularVisiveis(linha);
     fim_ = false;
     CursorMudou();
@@ -396,7 +452,8 @@ void TTabela::Excluir() {
     const int indice = IndiceAtual();
     if (indice < 0) throw EErro("N\xE3o h\xE1 registro atual na tabela " + nome_);
     TLinha* alvo = atual_;
-    std::erase_if(linhas_, [alvo](const std::unique_ptr<TLinha>& l) { return l.get() == alvo; });
+    DesindexarLinha(alvo);
+    linhas_.erase(Posicao(linhas_, alvo));
     atual_ = nullptr;
     RecalcularVisiveis(nullptr);
     if (!visiveis_.empty())
@@ -408,6 +465,7 @@ void TTabela::Excluir() {
 void TTabela::Esvaziar() {
     DescartarPendente();
     linhas_.clear();
+    indice_.clear();
     visiveis_.clear();
     atual_ = nullptr;
     fim_ = false;

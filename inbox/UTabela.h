@@ -52,6 +52,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -250,6 +251,12 @@ private:
         std::uint64_t seq = 0;
         std::vector<TVariante> valores;
     };
+    // Orders the keys of the detail index: by kind, then by value (the
+    // equality of two keys is that of the master/detail link).
+    struct TMenorChave {
+        bool operator()(const TVariante& a, const TVariante& b) const;
+    };
+    using TIndiceDetalhe = std::map<TVariante, std::vector<TLinha*>, TMenorChave>;
 
     friend class TRegistro;
 
@@ -259,6 +266,19 @@ private:
     const std::vector<TVariante>* ValoresAtuais() const;
     bool Menor(const TLinha& a, const TLinha& b) const;
     void Ordenar();
+    // Position of `linha` in a vector kept in the table's order (`linhas_`,
+    // `visiveis_` or an index bucket); the vector's end when it is not there.
+    template <typename V>
+    typename V::const_iterator Posicao(const V& v, const TLinha* linha) const;
+    // Where a row with these values goes in the table's order.
+    template <typename V>
+    std::size_t Lugar(const V& v, const TLinha& linha) const;
+    // The detail index: the rows of each value of the detail column, in the
+    // table's order (only for a detail table; null values are left out, as
+    // null equals nothing).
+    void RefazerIndice();
+    void IndexarLinha(TLinha* linha);
+    void DesindexarLinha(TLinha* linha);
     // Works out the visible set again; keeps `preferida` current when visible,
     // else the first row.
     void RecalcularVisiveis(TLinha* preferida);
@@ -270,13 +290,14 @@ private:
     void AtualizarDetalhes();
     void AoMudarMestre();
     void Alterou();
-    bool Pertence(const TLinha& linha) const;
 
     std::string nome_;
     std::vector<TColuna> colunas_;
     std::string nomeOrdem_;
     std::vector<std::pair<int, bool>> ordem_;  // column index, descending
     std::vector<std::unique_ptr<TLinha>> linhas_;  // in the table's order
+    // The visible set, in the table's order; for a table without master the
+    // same rows as linhas_.
     std::vector<TLinha*> visiveis_;
     TLinha* atual_ = nullptr;
     bool fim_ = false;
@@ -289,6 +310,7 @@ private:
     int colunaMestre_ = -1;   // index in the master
     int colunaDetalhe_ = -1;  // index here
     std::vector<TTabela*> detalhes_;
+    TIndiceDetalhe indice_;
 
     int congelamentos_ = 0;
     bool alteradoCongelado_ = false;

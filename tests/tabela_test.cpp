@@ -1,6 +1,8 @@
 // The in-memory table engine and the request tables built on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -373,4 +375,118 @@ TEST(TabelaPercurso, EdicaoLeDoBufferEMovimentoGravaOPendente) {
     EXPECT_TRUE(tp.cdsArquivos.EmRepouso());
     EXPECT_EQ(tp.cdsArquivos.Inteiro("status"), 1);
     EXPECT_THROW(tp.cdsArquivos.Valor("nao_existe"), EErro);
+}
+
+// A file of thousands of requests: patients and protocols shared by several
+// requests, rows edited (moving in the order and from one master to another)
+// and deleted. At every request the detail sets are exactly the rows a
+// filter over all rows gives, in the order of adding; the requests stay in
+// date and time order with ties in the order of adding; a saved row is
+// current wherever it landed.
+TEST(TabelaGrande, ConjuntosIguaisAoFiltroDeTodasAsLinhas) {
+    struct TPedido {
+        std::string protocolo, paciente, data, hora;
+        int seq;
+    };
+    struct TExame {
+        std::string protocolo, codigo;
+    };
+    std::mt19937 rng(20261210);
+    auto sorteio = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto dois = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+
+    TTabelasPedido tp;
+    std::vector<TPedido> pedidos;
+    std::vector<TExame> exames;
+    std::vector<std::pair<std::string, std::string>> pacientes;  // code, name
+    std::vector<std::pair<std::string, std::string>> telefones;  // patient, number
+    for (int i = 0; i < 3000; ++i) {
+        TPedido p{std::to_string(700000 + i - (i % 97 == 5 ? 1 : 0)),  // a few protocols shared
+                  std::to_string(10000 + sorteio(400)), dois(1 + sorteio(28)) + "/" + dois(1 + sorteio(12)) + "/2026",
+                  dois(sorteio(24)) + ":" + dois(sorteio(4) * 15), i};
+        AdicionarLinha(tp.cdsPedidos, {{"data", p.data},
+                                       {"horario", p.hora},
+                                       {"protocolo", p.protocolo},
+                                       {"paciente", p.paciente},
+                                       {"codigo_acesso", std::to_string(i)}});
+        ASSERT_EQ(tp.cdsPedidos.Texto("codigo_acesso"), std::to_string(i)) << "the saved row is current";
+        pedidos.push_back(p);
+        pacientes.emplace_back(p.paciente, "P" + std::to_string(i));
+        AdicionarLinha(tp.cdsPacientes, {{"codigo", p.paciente}, {"nome", "P" + std::to_string(i)}});
+        telefones.emplace_back(p.paciente, std::to_string(i));
+        AdicionarLinha(tp.cdsTelefones, {{"paciente", p.paciente}, {"numero", std::to_string(i)}});
+        for (int e = 0; e < 3; ++e) {
+            exames.push_back({p.protocolo, "E" + std::to_string(i) + "_" + std::to_string(e)});
+            AdicionarLinha(tp.cdsExames, {{"protocolo", p.protocolo}, {"codigo", exames.back().codigo}});
+        }
+    }
+
+    auto conferir = [&] {
+        std::vector<TPedido> ordem = pedidos;
+        auto chave = [](const TPedido& p) {
+            return p.data.substr(6, 4) + p.data.substr(3, 2) + p.data.substr(0, 2) + p.hora;
+        };
+        std::stable_sort(ordem.begin(), ordem.end(),
+                         [&](const TPedido& a, const TPedido& b) { return chave(a) < chave(b); });
+        std::vector<std::string> esperados;
+        for (const auto& p : ordem) esperados.push_back(std::to_string(p.seq));
+        ASSERT_EQ(Coluna(tp.cdsPedidos, "codigo_acesso"), esperados);
+        int i = 0;
+        for (tp.cdsPedidos.Primeiro(); !tp.cdsPedidos.Fim(); tp.cdsPedidos.Proximo(), ++i) {
+            const TPedido& p = ordem[static_cast<std::size_t>(i)];
+            ASSERT_EQ(tp.cdsPedidos.IndiceAtual(), i);
+            std::vector<std::string> exp, pac, tel;
+            for (const auto& e : exames)
+                if (e.protocolo == p.protocolo) exp.push_back(e.codigo);
+            for (const auto& [codigo, nome] : pacientes)
+                if (codigo == p.paciente) pac.push_back(nome);
+            for (const auto& [paciente, numero] : telefones)
+                if (paciente == p.paciente) tel.push_back(numero);
+            ASSERT_EQ(Coluna(tp.cdsExames, "codigo"), exp) << "request " << p.protocolo;
+            ASSERT_EQ(Coluna(tp.cdsPacientes, "nome"), pac) << "request " << p.protocolo;
+            ASSERT_EQ(Coluna(tp.cdsTelefones, "numero"), tel) << "request " << p.protocolo;
+            ASSERT_EQ(tp.cdsExames.IndiceAtual(), exp.empty() ? -1 : 0);
+        }
+        EXPECT_EQ(i, static_cast<int>(pedidos.size()));
+    };
+    conferir();
+
+    // Requests moved to another date; exams moved to another request.
+    for (int n = 0; n < 200; ++n) {
+        const int i = sorteio(static_cast<int>(pedidos.size()));
+        TPedido& p = pedidos[static_cast<std::size_t>(i)];
+        ASSERT_TRUE(tp.cdsPedidos.Localizar("codigo_acesso", std::to_string(p.seq)));
+        p.data = dois(1 + sorteio(28)) + "/01/2026";
+        tp.cdsPedidos.Editar();
+        tp.cdsPedidos.DefinirTexto("data", p.data);
+        tp.cdsPedidos.Gravar();
+        ASSERT_EQ(tp.cdsPedidos.Texto("codigo_acesso"), std::to_string(p.seq)) << "the cursor moves with the saved row";
+
+        // Its first exam goes to the request of another protocol (it is then
+        // outside the visible set: the first visible exam becomes current).
+        if (tp.cdsExames.Vazia()) continue;
+        const std::string codigo = tp.cdsExames.Texto("codigo");
+        const std::string outro = pedidos[static_cast<std::size_t>(sorteio(static_cast<int>(pedidos.size())))].protocolo;
+        tp.cdsExames.Editar();
+        tp.cdsExames.DefinirTexto("protocolo", outro);
+        tp.cdsExames.Gravar();
+        // The exam keeps its first place among the rows of equal protocol.
+        auto e = std::find_if(exames.begin(), exames.end(), [&](const TExame& x) { return x.codigo == codigo; });
+        e->protocolo = outro;
+    }
+    // Some exams and requests deleted.
+    for (int n = 0; n < 100; ++n) {
+        const int seq = pedidos[static_cast<std::size_t>(sorteio(static_cast<int>(pedidos.size())))].seq;
+        ASSERT_TRUE(tp.cdsPedidos.Localizar("codigo_acesso", std::to_string(seq)));
+        if (!tp.cdsExames.Vazia()) {
+            const std::string codigo = tp.cdsExames.Texto("codigo");
+            tp.cdsExames.Excluir();
+            std::erase_if(exames, [&](const TExame& x) { return x.codigo == codigo; });
+        }
+        if (n % 4 == 0) {
+            tp.cdsPedidos.Excluir();
+            std::erase_if(pedidos, [&](const TPedido& p) { return p.seq == seq; });
+        }
+    }
+    conferir();
 }
