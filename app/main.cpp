@@ -83,6 +83,9 @@ void CapturarDialogo(QTimer& procura) {
 int main(int argc, char** argv) {
     const std::string pasta = PastaExecutavel(argv[0]);
     Log::DefinirArquivo(pasta + "log.txt");
+    // A rewrite of months of log costs more than a request's import: flush
+    // points hand the lines to the log's writer and the work goes on.
+    Log::DefinirSegundoPlano(true);
 
     TAplicacao aplicacao(argc, argv);
     aplicacao.setApplicationName(TituloPrograma());

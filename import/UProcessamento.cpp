@@ -138,6 +138,7 @@ bool TProcessamento::ProcessarArquivo() {
             const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
             exigirConexao();
             Log::Gravar("ped_cod = " + std::to_string(pedido));
+            Log::Descarregar();  // the request's lines go to the log file together
         }
 
         arquivos.Editar();

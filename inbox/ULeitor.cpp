@@ -199,4 +199,10 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
         Registrar(std::string("Erro: ") + e.what());
     }
     Registrar("Finalizando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
+    // The reading's lines go to the log file together, now.
+    try {
+        Log::Descarregar();
+    } catch (const EErro&) {
+        // The reading does not depend on the log being writable.
+    }
 }

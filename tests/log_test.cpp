@@ -11,6 +11,11 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "app/UErro.h"
 #include "app/UTipos.h"
@@ -56,6 +61,8 @@ protected:
     }
     void TearDown() override {
         Log::DefinirArquivo("");
+        Log::DefinirSegundoPlano(false);
+        Log::DefinirRelogio({});
         fs::remove_all(pasta_);
     }
 
@@ -85,6 +92,8 @@ TEST_F(LogTeste, PrimeiraChamadaCriaOArquivoComUmaLinha) {
     const TDataHora antes = TDataHora::Agora();
     Log::Gravar("Iniciando processo de leitura do arquivo /lab/arquivos/p1.xml");
     const TDataHora depois = TDataHora::Agora();
+    EXPECT_FALSE(fs::exists(arquivo_)) << "the line waits for the flush point";
+    Log::Descarregar();
 
     const auto linhas = Linhas(Ler(arquivo_));
     ASSERT_EQ(linhas.size(), 1u);
@@ -98,6 +107,7 @@ TEST_F(LogTeste, NovaLinhaFicaNoTopoEAsAnterioresSeguemIntactas) {
     Log::Gravar("segunda");
     Log::Gravar("terceira");
     const TDataHora depois = TDataHora::Agora();
+    Log::Descarregar();
 
     const auto linhas = Linhas(Ler(arquivo_));
     ASSERT_EQ(linhas.size(), 3u);
@@ -109,7 +119,9 @@ TEST_F(LogTeste, NovaLinhaFicaNoTopoEAsAnterioresSeguemIntactas) {
 
 TEST_F(LogTeste, MensagemVaziaGravaLinhaVaziaSemData) {
     Log::Gravar("antes");
+    Log::Descarregar();
     Log::Gravar("");
+    Log::Descarregar();
     const std::string conteudo = Ler(arquivo_);
     ASSERT_EQ(conteudo.substr(0, 2), "\r\n");
     const auto linhas = Linhas(conteudo);
@@ -121,6 +133,7 @@ TEST_F(LogTeste, MensagemVaziaGravaLinhaVaziaSemData) {
 TEST_F(LogTeste, AcentosUmBytePorLetra) {
     const std::string mensagem = "Lendo solicita\xE7\xE3o 12345";  // Windows-1252
     Log::Gravar(mensagem);
+    Log::Descarregar();
     const std::string conteudo = Ler(arquivo_);
     EXPECT_EQ(conteudo.size(), 19 + 1 + mensagem.size() + 2);
     EXPECT_NE(conteudo.find("solicita\xE7\xE3o 12345\r\n"), std::string::npos);
@@ -130,6 +143,7 @@ TEST_F(LogTeste, QuebrasDeLinhaNaMensagemViramLinhasProprias) {
     const TDataHora antes = TDataHora::Agora();
     Log::Gravar("erro ao ler:\r\nlinha 2\nlinha 3");
     const TDataHora depois = TDataHora::Agora();
+    Log::Descarregar();
     const auto linhas = Linhas(Ler(arquivo_));
     ASSERT_EQ(linhas.size(), 3u);
     ConferirLinha(linhas[0], "erro ao ler:", antes, depois);
@@ -144,6 +158,7 @@ TEST_F(LogTeste, CRSozinhoTambemQuebraALinha) {
     const TDataHora antes = TDataHora::Agora();
     Log::Gravar("Erro lendo \"/lab/p1.xml\".\rErro: medico/codigo");
     const TDataHora depois = TDataHora::Agora();
+    Log::Descarregar();
     const auto linhas = Linhas(Ler(arquivo_));
     ASSERT_EQ(linhas.size(), 4u);
     ConferirLinha(linhas[0], "Erro lendo \"/lab/p1.xml\".", antes, depois);
@@ -155,6 +170,7 @@ TEST_F(LogTeste, CRSozinhoTambemQuebraALinha) {
 TEST_F(LogTeste, ArquivoExistenteComLFEhReescritoComCRLF) {
     Escrever(arquivo_, "velha 1\nvelha 2\r\nvelha 3");
     Log::Gravar("nova");
+    Log::Descarregar();
     const auto linhas = Linhas(Ler(arquivo_));
     ASSERT_EQ(linhas.size(), 4u);
     EXPECT_NE(linhas[0].find("\tnova"), std::string::npos);
@@ -167,6 +183,7 @@ TEST_F(LogTeste, ArquivoExistenteMantemSuasPermissoes) {
     Escrever(arquivo_, "velha\r\n");
     ASSERT_EQ(chmod(arquivo_.c_str(), 0640), 0);
     Log::Gravar("nova");
+    Log::Descarregar();
     struct stat info {};
     ASSERT_EQ(stat(arquivo_.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -229,6 +246,249 @@ TEST_F(LogTeste, FalhaNoMeioDaGravacaoNaoPerdeAsLinhasExistentes) {
     EXPECT_TRUE(falhou);
     EXPECT_EQ(Ler(arquivo_), antigo);
     EXPECT_EQ(ArquivosNaPasta(), 1u) << "the temporary file must be removed";
+}
+
+// ---- lines gathered and written together ----
+
+// A clock that gives one second more at each reading, so every line of a run
+// has a time stamp of its own and two runs give the same stamps.
+std::function<TDataHora()> RelogioDeTeste() {
+    auto segundos = std::make_shared<int>(0);
+    return [segundos] { return TDataHora::De(2026, 12, 10, 8, 0, 0).MaisMs(1000LL * (*segundos)++); };
+}
+
+const std::vector<std::string>& MensagensVariadas() {
+    static const std::vector<std::string> m = [] {
+        std::vector<std::string> r;
+        for (int i = 0; i < 300; ++i) {
+            switch (i % 6) {
+                case 0: r.push_back("Lendo solicita\xE7\xE3o " + std::to_string(100000 + i)); break;
+                case 1: r.push_back(""); break;
+                case 2: r.push_back("Erro lendo \"medico/codigo\".\rErro: " + std::to_string(i)); break;
+                case 3: r.push_back("quebra\r\nno meio\nda mensagem " + std::to_string(i) + "\n"); break;
+                case 4: r.push_back("cli_cod = " + std::to_string(i)); break;
+                default: r.push_back("\t acentua\xE7\xE3o \xC1\xC9\xCD\xD3\xDA " + std::to_string(i)); break;
+            }
+        }
+        return r;
+    }();
+    return m;
+}
+
+// However the lines are gathered (flush points every few lines, in the
+// background, none at all until the end), the file holds byte for byte what
+// writing and flushing each line on its own gives - from an old file with
+// LF and lone CR line ends as well.
+TEST_F(LogTeste, MuitasLinhasReunidasDaoOMesmoArquivoQueUmaAUma) {
+    const std::string antigo = "velha 1\nvelha 2\rvelha 3\r\n\r\nvelha 5";
+
+    auto gravar = [&](const fs::path& arquivo, bool segundoPlano, int descargaACada) {
+        Escrever(arquivo, antigo);
+        Log::DefinirArquivo(arquivo.string());
+        Log::DefinirSegundoPlano(segundoPlano);
+        Log::DefinirRelogio(RelogioDeTeste());
+        int n = 0;
+        for (const std::string& m : MensagensVariadas()) {
+            Log::Gravar(m);
+            if (descargaACada > 0 && ++n % descargaACada == 0) Log::Descarregar();
+        }
+        Log::Concluir();
+        return Ler(arquivo);
+    };
+
+    const std::string umaAUma = gravar(pasta_ / "uma_a_uma.txt", false, 1);
+    // The reference itself: newest first, stamps one second apart.
+    const auto linhas = Linhas(umaAUma);
+    ASSERT_GT(linhas.size(), MensagensVariadas().size());
+    EXPECT_EQ(linhas[0].substr(0, 20), "10/12/2026 08:04:09\t");  // 250 messages with a time stamp
+    EXPECT_EQ(linhas.back(), "velha 5");
+
+    struct Caso {
+        const char* nome;
+        bool segundoPlano;
+        int descargaACada;
+    };
+    for (const Caso& c : {Caso{"a cada 5, esperando", false, 5}, Caso{"a cada 3, em segundo plano", true, 3},
+                          Caso{"a cada 1, em segundo plano", true, 1}, Caso{"so no fim", true, 0}}) {
+        SCOPED_TRACE(c.nome);
+        const std::string reunidas = gravar(pasta_ / (std::string("reunidas_") + std::to_string(c.descargaACada) + ".txt"),
+                                            c.segundoPlano, c.descargaACada);
+        EXPECT_TRUE(reunidas == umaAUma) << "the gathered log differs from one line at a time";
+    }
+}
+
+// The time stamp is the moment of Gravar, not of the write.
+TEST_F(LogTeste, DataEHoraSaoAsDaChamadaNaoAsDaGravacao) {
+    TDataHora agora = TDataHora::De(2026, 12, 10, 8, 0, 0);
+    Log::DefinirRelogio([&] { return agora; });
+    Log::Gravar("primeira");
+    agora = TDataHora::De(2026, 12, 10, 9, 30, 15);
+    Log::Gravar("segunda");
+    agora = TDataHora::De(2026, 12, 11, 0, 0, 0);
+    Log::Descarregar();
+    EXPECT_EQ(Ler(arquivo_), "10/12/2026 09:30:15\tsegunda\r\n10/12/2026 08:00:00\tprimeira\r\n");
+}
+
+// Without a flush point the lines still reach the file, about a second after
+// the first of them.
+TEST_F(LogTeste, LinhasSemPontoDeDescargaChegamSozinhas) {
+    Log::Gravar("sozinha 1");
+    Log::Gravar("sozinha 2");
+    std::string conteudo;
+    for (int i = 0; i < 200 && conteudo.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (fs::exists(arquivo_)) conteudo = Ler(arquivo_);
+    }
+    const auto linhas = Linhas(conteudo);
+    ASSERT_EQ(linhas.size(), 2u) << "nothing written 10 s after the lines were gathered";
+    EXPECT_NE(linhas[0].find("\tsozinha 2"), std::string::npos);
+}
+
+// The content is kept in memory between writes; a change made to the file by
+// someone else in between (lines added, file replaced, file removed) is not
+// lost by the next write.
+TEST_F(LogTeste, MudancaDeOutroProgramaEntreGravacoesEhMantida) {
+    Log::DefinirRelogio([] { return TDataHora::De(2026, 12, 10, 8, 0, 0); });
+    const std::string a = "10/12/2026 08:00:00\ta\r\n";
+    Log::Gravar("a");
+    Log::Descarregar();
+    ASSERT_EQ(Ler(arquivo_), a);
+
+    // Rewritten in place with another line on top.
+    Escrever(arquivo_, "externa 1\n" + a);
+    Log::Gravar("b");
+    Log::Descarregar();
+    EXPECT_EQ(Ler(arquivo_), "10/12/2026 08:00:00\tb\r\nexterna 1\r\n" + a);
+
+    // Replaced by another file of the same size.
+    const std::string antes = Ler(arquivo_);
+    std::string trocado(antes.size() - 2, 'x');
+    trocado += "\r\n";
+    Escrever(pasta_ / "outro.txt", trocado);
+    fs::rename(pasta_ / "outro.txt", arquivo_);
+    Log::Gravar("c");
+    Log::Descarregar();
+    EXPECT_EQ(Ler(arquivo_), "10/12/2026 08:00:00\tc\r\n" + trocado);
+
+    // Removed: the next line starts a new file.
+    fs::remove(arquivo_);
+    Log::Gravar("d");
+    Log::Descarregar();
+    EXPECT_EQ(Ler(arquivo_), "10/12/2026 08:00:00\td\r\n");
+}
+
+TEST_F(LogTeste, TrocarDeArquivoGravaAntesAsLinhasDoAnterior) {
+    Log::Gravar("do primeiro");
+    const fs::path segundo = pasta_ / "segundo.txt";
+    Log::DefinirArquivo(segundo.string());
+    Log::Gravar("do segundo");
+    Log::Descarregar();
+    EXPECT_NE(Ler(arquivo_).find("\tdo primeiro\r\n"), std::string::npos);
+    EXPECT_EQ(Ler(arquivo_).find("do segundo"), std::string::npos);
+    EXPECT_NE(Ler(segundo).find("\tdo segundo\r\n"), std::string::npos);
+}
+
+// A rewrite that fails after the line was taken (the file size limit drops
+// in between): the flush point reports it - at once when it waits, at the
+// next flush point in the background -, the file keeps its content, no
+// temporary file is left, and the next lines are written again.
+TEST_F(LogTeste, FalhaDaReescritaChegaAoPontoDeDescarga) {
+    std::string antigo;
+    for (int i = 0; i < 200; ++i) antigo += "01/01/2009 10:00:00\tlinha antiga " + std::to_string(i) + "\r\n";
+    rlimit original{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto sinalAnterior = std::signal(SIGXFSZ, SIG_IGN);
+
+    for (const bool segundoPlano : {false, true}) {
+        SCOPED_TRACE(segundoPlano ? "em segundo plano" : "esperando");
+        Escrever(arquivo_, antigo);
+        Log::DefinirSegundoPlano(segundoPlano);
+        Log::Gravar("perdida");
+        rlimit pequeno = original;
+        pequeno.rlim_cur = 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &pequeno), 0);
+        std::string erro;
+        try {
+            Log::Descarregar();
+            if (segundoPlano) Log::Concluir();
+        } catch (const EErro& e) {
+            erro = e.what();
+        }
+        setrlimit(RLIMIT_FSIZE, &original);
+
+        EXPECT_EQ(erro.rfind("N\xE3o foi poss\xEDvel gravar o arquivo " + arquivo_.string() + ": ", 0), 0u) << erro;
+        EXPECT_EQ(Ler(arquivo_), antigo);
+        EXPECT_EQ(ArquivosNaPasta(), 1u) << "the temporary file must be removed";
+        // Reported once; the log works again.
+        Log::Gravar("depois");
+        EXPECT_NO_THROW(Log::Concluir());
+        const std::string depois = Ler(arquivo_);
+        EXPECT_NE(depois.find("\tdepois\r\n"), std::string::npos);
+        EXPECT_EQ(depois.find("perdida"), std::string::npos);
+    }
+    std::signal(SIGXFSZ, sinalAnterior);
+}
+
+// A crash (SIGKILL) at any moment - while lines are gathered, handed over or
+// being written - leaves a whole log: the old content with the newest lines
+// on top, as many as were written, at least all those whose write was
+// waited for, never a part of a line or an empty file.
+TEST_F(LogTeste, ProcessoMortoNoMeioNuncaDeixaOLogPelaMetade) {
+    std::string conteudo;
+    for (int i = 0; i < 40000; ++i) conteudo += "01/01/2009 10:00:00\thist\xF3rico " + std::to_string(i) + "\r\n";
+    Escrever(arquivo_, conteudo);
+    const std::string carimbo = "10/12/2026 08:00:00\t";
+
+    for (int rodada = 0; rodada < 4; ++rodada) {
+        SCOPED_TRACE("rodada " + std::to_string(rodada));
+        int canal[2];
+        ASSERT_EQ(pipe(canal), 0);
+        const pid_t filho = fork();
+        ASSERT_GE(filho, 0);
+        if (filho == 0) {
+            close(canal[0]);
+            Log::DefinirSegundoPlano(true);
+            Log::DefinirRelogio([] { return TDataHora::De(2026, 12, 10, 8, 0, 0); });
+            for (int i = 0;; ++i) {
+                Log::Gravar("r" + std::to_string(rodada) + " linha " + std::to_string(i));
+                if (i % 3 == 2) Log::Descarregar();
+                if (i % 10 == 9) {
+                    // Lines 0..i are on disk now: tell the parent.
+                    Log::Concluir();
+                    const int feitas = i + 1;
+                    if (write(canal[1], &feitas, sizeof feitas) != static_cast<ssize_t>(sizeof feitas)) _exit(1);
+                }
+            }
+        }
+        close(canal[1]);
+        // Let it run for a while, then kill it wherever it is.
+        int garantidas = 0, lido = 0;
+        const int alvo = 3 + rodada * 7;
+        for (int n = 0; n < alvo && read(canal[0], &lido, sizeof lido) == static_cast<ssize_t>(sizeof lido); ++n) garantidas = lido;
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 * rodada));
+        kill(filho, SIGKILL);
+        int estado = 0;
+        waitpid(filho, &estado, 0);
+        close(canal[0]);
+        ASSERT_TRUE(WIFSIGNALED(estado));
+        ASSERT_GT(garantidas, 0);
+
+        // What lies on disk is the old content with lines r.. 0..k-1 on top.
+        const std::string agora = Ler(arquivo_);
+        ASSERT_GE(agora.size(), conteudo.size());
+        ASSERT_TRUE(agora.compare(agora.size() - conteudo.size(), conteudo.size(), conteudo) == 0)
+            << "the history before the last write was not kept";
+        const auto novas = Linhas(agora.substr(0, agora.size() - conteudo.size()));
+        const int k = static_cast<int>(novas.size());
+        EXPECT_GE(k, garantidas) << "lines whose write was waited for are lost";
+        for (int i = 0; i < k; ++i)
+            ASSERT_EQ(novas[static_cast<std::size_t>(i)],
+                      carimbo + "r" + std::to_string(rodada) + " linha " + std::to_string(k - 1 - i));
+        conteudo = agora;
+        // A killed writer may leave its temporary file; it is not the log.
+        for (const auto& e : fs::directory_iterator(pasta_))
+            if (e.path() != arquivo_) fs::remove(e.path());
+    }
 }
 
 }  // namespace
