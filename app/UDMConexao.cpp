@@ -58,7 +58,7 @@ bool TDM::TestarConexao(const std::string& nomeBanco, const std::string& usuario
 void TDM::Desconectar() noexcept {
     trsel_.Rollback();
     triud_.Rollback();
-    qcbd_.reset();
+    // The settings rows stay: they are read once for the program's run.
     fb::TRef<Firebird::IAttachment> att(att_);
     att_ = nullptr;
     fb::Desconectar(att);

@@ -1,6 +1,9 @@
 #include "app/UTipos.h"
 
 #include <cctype>
+#include <charconv>
+#include <limits>
+#include <system_error>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -193,23 +196,101 @@ std::optional<TDataHora> LerDataHora(const std::string& texto) {
 
 namespace {
 
-std::string FormatarReal(double v) {
+int ValorDigito(char c, int base) {
+    int v = -1;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+    return v < base ? v : -1;
+}
+
+
+}  // namespace
+
+std::optional<std::int64_t> LerNumeroInteiro(const std::string& texto, std::int64_t minimo, std::int64_t maximo) {
+    std::size_t i = 0;
+    const std::size_t n = texto.size();
+    while (i < n && texto[i] == ' ') ++i;
+    bool negativo = false;
+    if (i < n && (texto[i] == '+' || texto[i] == '-')) negativo = texto[i++] == '-';
+    int base = 10;
+    if (i < n && (texto[i] == '$' || texto[i] == 'x' || texto[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && texto[i] == '0' && (texto[i + 1] == 'x' || texto[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == n) return std::nullopt;
+    // The magnitude is gathered as unsigned, so that the most negative value
+    // of the range still fits.
+    const std::uint64_t limite = negativo ? static_cast<std::uint64_t>(-(minimo + 1)) + 1
+                                          : static_cast<std::uint64_t>(maximo < 0 ? 0 : maximo);
+    if (negativo && minimo >= 0) return std::nullopt;
+    std::uint64_t valor = 0;
+    for (; i < n; ++i) {
+        const int digito = ValorDigito(texto[i], base);
+        if (digito < 0 || static_cast<std::uint64_t>(digito) > limite) return std::nullopt;
+        if (valor > (limite - static_cast<std::uint64_t>(digito)) / static_cast<std::uint64_t>(base))
+            return std::nullopt;
+        valor = valor * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digito);
+    }
+    if (negativo) return valor == 0 ? 0 : -static_cast<std::int64_t>(valor - 1) - 1;
+    if (static_cast<std::int64_t>(valor) < minimo) return std::nullopt;
+    return static_cast<std::int64_t>(valor);
+}
+
+std::optional<double> LerNumeroReal(const std::string& texto) {
+    std::string t = Aparar(texto);
+    if (t.empty()) return std::nullopt;
+    if (auto inteiro = LerNumeroInteiro(t, std::numeric_limits<std::int64_t>::min(),
+                                        std::numeric_limits<std::int64_t>::max()))
+        return static_cast<double>(*inteiro);
+    // "1.234,56" and "2,5" (Brazilian) or "2.5".
+    if (t.find(',') != std::string::npos) {
+        std::string u;
+        for (char c : t)
+            if (c != '.') u += (c == ',' ? '.' : c);
+        t = u;
+    }
+    std::size_t inicio = 0;
+    if (t[0] == '+') {
+        inicio = 1;
+        if (t.size() > 1 && t[1] == '-') return std::nullopt;
+    }
+    // Only digits, one point, a sign and an exponent: from_chars alone would
+    // also take "inf", "nan" and hexadecimal forms.
+    for (std::size_t k = inicio; k < t.size(); ++k) {
+        const char c = t[k];
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' ||
+              c == 'E'))
+            return std::nullopt;
+    }
+    double r = 0;
+    const char* fim = t.data() + t.size();
+    const auto [ptr, erro] = std::from_chars(t.data() + inicio, fim, r, std::chars_format::general);
+    if (erro != std::errc() || ptr != fim || !std::isfinite(r)) return std::nullopt;
+    return r;
+}
+
+std::string FormatarNumeroReal(double valor) {
     char b[64];
-    std::snprintf(b, sizeof b, "%.15g", v);
-    std::string s = b;
+    const auto [ptr, erro] = std::to_chars(b, b + sizeof b, valor, std::chars_format::general, 15);
+    std::string s = erro == std::errc() ? std::string(b, ptr) : std::string("0");
     // Decimal comma, as the Brazilian installation writes numbers.
     for (char& c : s)
         if (c == '.') c = ',';
     return s;
 }
 
-}  // namespace
-
 std::string VariantParaTexto(const TVariante& v) {
     struct V {
         std::string operator()(const TNulo&) const { return ""; }
         std::string operator()(std::int32_t i) const { return std::to_string(i); }
-        std::string operator()(double d) const { return FormatarReal(d); }
+        std::string operator()(double d) const { return FormatarNumeroReal(d); }
         std::string operator()(const std::string& s) const { return s; }
         std::string operator()(const TDataHora& d) const {
             if (d.ParteHora().Ms() == 0) return d.FormatarData();
@@ -220,53 +301,20 @@ std::string VariantParaTexto(const TVariante& v) {
     return std::visit(V{}, v);
 }
 
-namespace {
-
-bool TextoParaInteiro(const std::string& texto, std::int32_t& r) {
-    const std::string t = Aparar(texto);
-    if (t.empty()) return false;
-    std::size_t p = 0;
-    bool neg = false;
-    if (t[p] == '+' || t[p] == '-') neg = t[p++] == '-';
-    if (p >= t.size()) return false;
-    long long v = 0;
-    for (; p < t.size(); ++p) {
-        if (!std::isdigit(static_cast<unsigned char>(t[p]))) return false;
-        v = v * 10 + (t[p] - '0');
-        if (v > 2147483648LL) return false;
-    }
-    if (neg) v = -v;
-    if (v > 2147483647LL || v < -2147483648LL) return false;
-    r = static_cast<std::int32_t>(v);
-    return true;
-}
-
-bool TextoParaReal(const std::string& texto, double& r) {
-    std::string t = Aparar(texto);
-    if (t.empty()) return false;
-    // "1.234,56" and "2,5" (Brazilian) or "2.5".
-    if (t.find(',') != std::string::npos) {
-        std::string u;
-        for (char c : t)
-            if (c != '.') u += (c == ',' ? '.' : c);
-        t = u;
-    }
-    char* fim = nullptr;
-    r = std::strtod(t.c_str(), &fim);
-    return fim && *fim == '\0' && std::isfinite(r);
-}
-
-}  // namespace
-
 std::int32_t VariantParaInteiro(const TVariante& v) {
     if (auto i = std::get_if<std::int32_t>(&v)) return *i;
     if (auto d = std::get_if<double>(&v)) {
-        if (*d >= -2147483648.0 && *d <= 2147483647.0) return static_cast<std::int32_t>(std::llround(*d));
-        throw EErro("Valor fora da faixa de um n\xFA""mero inteiro: " + VariantParaTexto(v));
+        if (!(*d >= -2147483648.0 && *d <= 2147483647.0))
+            throw EErro("Valor fora da faixa de um n\xFA""mero inteiro: " + VariantParaTexto(v));
+        // A code is never rounded into another one.
+        if (std::trunc(*d) != *d)
+            throw EErro("'" + VariantParaTexto(v) + "' n\xE3""o \xE9"" um n\xFA""mero inteiro v\xE1""lido");
+        return static_cast<std::int32_t>(*d);
     }
     if (auto s = std::get_if<std::string>(&v)) {
-        std::int32_t r;
-        if (TextoParaInteiro(*s, r)) return r;
+        if (auto r = LerNumeroInteiro(Aparar(*s), std::numeric_limits<std::int32_t>::min(),
+                                      std::numeric_limits<std::int32_t>::max()))
+            return static_cast<std::int32_t>(*r);
         throw EErro("'" + *s + "' n\xE3""o \xE9"" um n\xFA""mero inteiro v\xE1""lido");
     }
     if (EhNulo(v)) throw EErro("N\xE3""o \xE9"" poss\xED""vel converter um valor nulo em n\xFA""mero inteiro");
@@ -277,8 +325,7 @@ double VariantParaReal(const TVariante& v) {
     if (auto i = std::get_if<std::int32_t>(&v)) return *i;
     if (auto d = std::get_if<double>(&v)) return *d;
     if (auto s = std::get_if<std::string>(&v)) {
-        double r;
-        if (TextoParaReal(*s, r)) return r;
+        if (auto r = LerNumeroReal(*s)) return *r;
         throw EErro("'" + *s + "' n\xE3""o \xE9"" um n\xFA""mero v\xE1""lido");
     }
     if (auto d = std::get_if<TDataHora>(&v)) return static_cast<double>(d->Ms()) / TDataHora::MsPorDia;

@@ -75,9 +75,29 @@ using TVariante = std::variant<TNulo, std::int32_t, double, std::string, TDataHo
 
 inline bool EhNulo(const TVariante& v) { return std::holds_alternative<TNulo>(v); }
 
+// Numbers in text, read and written the same way whatever the process
+// locale (the window toolkit sets it from the environment: pt_BR has a
+// decimal comma).
+//
+// The whole number the text holds: optional leading blanks, an optional "+"
+// or "-", then decimal digits, or hexadecimal digits after "$", "x" or "0x"
+// (x in either case); nothing may follow. nullopt for the empty text, any
+// other form (a decimal comma or point included) and a value outside
+// [minimo, maximo].
+std::optional<std::int64_t> LerNumeroInteiro(const std::string& texto, std::int64_t minimo, std::int64_t maximo);
+// The real number the text holds, blanks around it ignored: a whole number as
+// above, or decimal digits with a decimal comma ("2,5", "1.234,56": points
+// before a comma group thousands) or a decimal point ("2.5"), optionally
+// with an exponent. nullopt for anything else, infinities and NaN included.
+std::optional<double> LerNumeroReal(const std::string& texto);
+// Up to 15 significant digits, a decimal comma: 2.5 -> "2,5", 40.3 -> "40,3".
+std::string FormatarNumeroReal(double valor);
+
 // Conversions as the original client layer made them. Each throws EErro with
 // a Portuguese description when the value cannot be converted.
 std::string VariantParaTexto(const TVariante& v);          // null -> ""
+// A whole number only: "123" and "0x1F" (as LerNumeroInteiro) or a real
+// without fraction; "301,6" and 301.6 are errors, never rounded.
 std::int32_t VariantParaInteiro(const TVariante& v);       // null -> error; "123" -> 123
 double VariantParaReal(const TVariante& v);                // null -> error; "2,5" or "2.5" -> 2.5
 TDataHora VariantParaDataHora(const TVariante& v);         // null -> error; "dd/mm/yyyy[ hh:nn[:ss]]"

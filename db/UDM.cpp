@@ -62,6 +62,7 @@ void TDM::Commit() noexcept {
         triud_.Commit();
     } catch (...) {
         triud_.Rollback();
+        RegistrarFalha("Erro ao tentar efetuar opera\xE7\xE3o de commit.");
         try {
             janela_.Mensagem("Erro ao tentar efetuar opera\xE7\xE3o de commit.", TIcone::Erro, TBotoes::OK);
         } catch (...) {
@@ -83,17 +84,20 @@ const char* const SQL_QCBD =
 
 }  // namespace
 
+void TDM::CarregarConfiguracoes() {
+    if (qcbd_) return;
+    // QCBD is read once; its rows answer every lookup of the run.
+    auto q = NovaQuery(true);
+    q->DefinirSQL(SQL_QCBD);
+    q->Abrir();
+    std::vector<TLinhaCBD> linhas;
+    for (q->Primeiro(); !q->Fim(); q->Proximo())
+        linhas.push_back({VariantParaTexto(q->Campo(0)), q->Campo(1), q->Campo(2)});
+    qcbd_ = std::move(linhas);
+}
+
 std::string TDM::BuscarConfiguracao(const std::string& nome, const std::string& padrao) {
-    if (!qcbd_) {
-        // QCBD is read once; its rows answer every lookup of the run.
-        auto q = NovaQuery(true);
-        q->DefinirSQL(SQL_QCBD);
-        q->Abrir();
-        std::vector<TLinhaCBD> linhas;
-        for (q->Primeiro(); !q->Fim(); q->Proximo())
-            linhas.push_back({VariantParaTexto(q->Campo(0)), q->Campo(1), q->Campo(2)});
-        qcbd_ = std::move(linhas);
-    }
+    CarregarConfiguracoes();
     for (const TLinhaCBD& linha : *qcbd_) {
         if (!IguaisSemCaixa(linha.dsc, nome)) continue;
         if (EhNulo(linha.vlr))

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/UErro.h"
 #include "app/UJanela.h"
 #include "app/UTipos.h"
 #include "db/UQuery.h"
@@ -27,6 +28,13 @@ struct TConfigBD {
     std::string Usuario;
     std::string Senha;
     friend bool operator==(const TConfigBD&, const TConfigBD&) = default;
+};
+
+// No day of the due-date count could be counted (the laboratory's
+// non-working days and holidays leave none).
+class EErroDataEntrega : public EErro {
+public:
+    using EErro::EErro;
 };
 
 // Price data of one exam for one insurance plan.
@@ -106,7 +114,7 @@ public:
     bool ConexaoAtiva() noexcept;
     // Makes sure the connection answers: a connection that no longer does is
     // replaced by a new one with the settings in force (open transactions of
-    // the old one are lost, the settings query is read again). True when
+    // the old one are lost; the settings rows already read are kept). True when
     // connected; false, showing nothing, when there never was a connection or
     // the server cannot be reached. Never throws.
     bool VerificarConexao() noexcept;
@@ -124,6 +132,11 @@ public:
     // Commits TRIUD when active; on failure rolls back and shows
     // "Erro ao tentar efetuar operação de commit.". Never throws.
     void Commit() noexcept;
+    // Reads the settings rows (QCBD) when they have not been read yet in
+    // this run; they then answer every lookup until the program ends, across
+    // reconnections too. Throws EErroBD when they cannot be read.
+    void CarregarConfiguracoes();
+    bool ConfiguracoesCarregadas() const { return qcbd_.has_value(); }
     std::string BuscarConfiguracao(const std::string& nome, const std::string& padrao);
     std::string BuscarGrupoPadrao() noexcept;
 
@@ -152,6 +165,16 @@ public:
     // when the plan's price table has no row for it. Throws EErroBD when the
     // statement fails.
     TExameConvenio BuscarValorExame(std::int32_t exame, std::int32_t convenio);
+
+    // ---- failures of the import ----
+    // The row writer, the query builder and Commit note here the text of
+    // every failure they showed (a row not written, a search that failed),
+    // so that the processing driver can keep a file whose rows were not all
+    // written out of "Finalizado". The list holds what was noted since the
+    // last LimparFalhas.
+    void RegistrarFalha(const std::string& texto) { falhas_.push_back(texto); }
+    const std::vector<std::string>& Falhas() const { return falhas_; }
+    void LimparFalhas() { falhas_.clear(); }
 
     TTransacao& TRSEL() { return trsel_; }
     TTransacao& TRIUD() { return triud_; }
@@ -193,4 +216,5 @@ private:
         TVariante vlrBlb;
     };
     std::optional<std::vector<TLinhaCBD>> qcbd_;
+    std::vector<std::string> falhas_;
 };

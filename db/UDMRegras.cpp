@@ -54,7 +54,7 @@ TVariante TDM::CalcularDataEntrega(std::int32_t exame, const TVariante& dataCole
             --quantidade;
             diasSemContar = 0;
         } else if (++diasSemContar >= MaxDiasEntrega) {
-            throw EErro("N\xE3o foi poss\xEDvel calcular a data de entrega do exame " + std::to_string(exame) +
+            throw EErroDataEntrega("N\xE3o foi poss\xEDvel calcular a data de entrega do exame " + std::to_string(exame) +
                         ": nenhum dia \xFAtil em " + std::to_string(MaxDiasEntrega) + " dias ap\xF3s " +
                         coleta.FormatarData() +
                         ". Verifique a configura\xE7\xE3o GER_DiasNaoUteis e a tabela FER_FERIADOS.");

@@ -97,7 +97,10 @@ bool GeradosZerados(const std::vector<TCampoBD>& campos) {
 
 }  // namespace
 
-void TExecBD::MostrarErro(const std::string& texto) { dm_.Janela().Mensagem(texto, TIcone::Erro, TBotoes::OK); }
+void TExecBD::MostrarErro(const std::string& texto) {
+    dm_.RegistrarFalha(texto);
+    dm_.Janela().Mensagem(texto, TIcone::Erro, TBotoes::OK);
+}
 
 bool TExecBD::salvar(bool commit) {
     try {

@@ -55,6 +55,8 @@ std::string TCondicao::textoSQL() const {
     if (!Expressao.empty()) return Expressao;
     const std::string base = parametroBase();
     if (EhEntre()) return Campo + " between :" + base + "1 and :" + base + "2";
+    if (MaiusculasNoBanco)
+        return Campo + " " + Operador + " upper(cast(:" + base + "1 as varchar(1000) character set win1252))";
     return Campo + " " + Operador + " :" + base + "1";
 }
 
@@ -121,6 +123,7 @@ bool TPesquisaBD::pesquisar() {
         Resultado.Primeiro();
         return true;
     } catch (const std::exception& e) {
+        dm_.RegistrarFalha(std::string("Foi encontrado um erro durante a pesquisa. Erro: ") + e.what());
         dm_.Janela().Mensagem("Foi encontrado um erro durante a pesquisa.\rSQL: " + sql + "\rErro: " + e.what(),
                               TIcone::Erro, TBotoes::OK);
         return false;

@@ -57,6 +57,11 @@ public:
     TVariante Valor;
     TVariante Valor2;  // second value of a BETWEEN condition
     std::string Expressao;
+    // The parameter is raised to upper case by the database as well:
+    // `Campo Operador upper(cast(:<base>1 as varchar(1000) character set
+    // win1252))`, so that both sides follow the database's rules for
+    // accented letters.
+    bool MaiusculasNoBanco = false;
 
     // The condition as written in the statement.
     std::string textoSQL() const;

@@ -54,15 +54,20 @@ struct TValorEntrada {
 
 std::int64_t ParaInteiroEscalado(const TVariante& v, int escala, const std::string& nome) {
     if (escala == 0) {
+        // An integer column holds codes: only a whole number goes in, read as
+        // the validation reads it ("0x1F" is 31); "301,6" is an error, never
+        // rounded into another code.
         if (auto i = std::get_if<std::int32_t>(&v)) return *i;
         if (auto s = std::get_if<std::string>(&v)) {
-            // Whole numbers of any size first, so that BIGINT keeps its digits.
-            const std::string t = Aparado(*s);
-            std::size_t p = (!t.empty() && (t[0] == '-' || t[0] == '+')) ? 1 : 0;
-            bool digitos = p < t.size();
-            for (std::size_t k = p; k < t.size(); ++k)
-                if (!std::isdigit(static_cast<unsigned char>(t[k]))) digitos = false;
-            if (digitos && t.size() - p <= 18) return std::stoll(t);
+            if (auto n = LerNumeroInteiro(Aparado(*s), std::numeric_limits<std::int64_t>::min(),
+                                          std::numeric_limits<std::int64_t>::max()))
+                return *n;
+            ErroConversao(nome, "'" + *s + "' n\xE3o \xE9 um n\xFAmero inteiro v\xE1lido");
+        }
+        if (auto d = std::get_if<double>(&v)) {
+            if (std::isfinite(*d) && std::trunc(*d) == *d && std::fabs(*d) < 9.2e18)
+                return static_cast<std::int64_t>(*d);
+            ErroConversao(nome, "'" + VariantParaTexto(v) + "' n\xE3o \xE9 um n\xFAmero inteiro v\xE1lido");
         }
     }
     double r;

@@ -32,10 +32,16 @@ std::int32_t TBuscasExame::BuscarMaterial(std::int32_t exame, const std::string&
             TPesquisaBD pesquisa(dm_);
             pesquisa.Tabela = "mat_material";
             pesquisa.Campos.push_back("mat_cod");
-            // The blanks around mat_dsc give the parameter the name mat_dsc1.
-            pesquisa.Condicoes.emplace_back("upper( mat_dsc )", "=", TVariante(MaiusculasAZ(material)));
-            if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
-                return VariantParaInteiro(pesquisa.Resultado.Campo("mat_cod"));
+            // The database's upper() on both sides, so that accented letters
+            // (ç, ã, í) match in any case; the text goes as a parameter. The
+            // blanks around mat_dsc give the parameter the name mat_dsc1.
+            TCondicao condicao("upper( mat_dsc )", "=", TVariante(material));
+            condicao.MaiusculasNoBanco = true;
+            pesquisa.Condicoes.push_back(condicao);
+            // A search that failed says nothing about the material: creating
+            // it could make a second one.
+            if (!pesquisa.pesquisar()) return 0;
+            if (!pesquisa.Resultado.Vazio()) return VariantParaInteiro(pesquisa.Resultado.Campo("mat_cod"));
         }
         TExecBD exec(dm_);
         exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one

@@ -19,12 +19,13 @@ public:
 
     // The mat_cod of the material.
     // - `material` not empty: the first mat_material row whose upper(mat_dsc)
-    //   equals the text with the letters a to z raised to upper case (the text
-    //   travels as a parameter, never inside the statement, so quotes and
-    //   semicolons are plain characters). When there is none, or the search
-    //   failed, a new material is created (mat_cod generated, mat_dsc =
+    //   equals the database's upper() of the text, so that accented letters
+    //   match in any letter case (the text travels as a parameter, never inside the
+    //   statement, so quotes and semicolons are plain characters). When there
+    //   is none, a new material is created (mat_cod generated, mat_dsc =
     //   `material` as given); 0 when that save fails (shown by the row
-    //   writer).
+    //   writer), or when the search failed (shown by the query builder;
+    //   nothing is created, since the material may well exist).
     // - `material` empty: the material with the highest mm_mat_pri of the
     //   exam's report model with mla_pri = 1; 0 when there is none. Nothing is
     //   created.

@@ -13,18 +13,25 @@
 
 namespace {
 
-// The first row's code of a one-column search on `tabela` where `campo`
-// equals `valor`; none when nothing was found or the search failed (the
-// query builder has shown why).
-std::optional<std::int32_t> BuscarCodigo(TDM& dm, const std::string& tabela, const std::string& coluna,
-                          const std::string& campo, const std::string& valor) {
+// The outcome of a one-column search on `tabela` where `campo` equals
+// `valor`: the first row's code, none when nothing was found, or a failed
+// search (the query builder has shown why and noted the failure). A search
+// that failed says nothing about the row: nothing may be created then, or a
+// second row with the same name would be.
+struct TBusca {
+    bool falhou = false;
+    std::optional<std::int32_t> codigo;
+};
+
+TBusca BuscarCodigo(TDM& dm, const std::string& tabela, const std::string& coluna, const std::string& campo,
+                    const std::string& valor) {
     TPesquisaBD pesquisa(dm);
     pesquisa.Tabela = tabela;
     pesquisa.Campos.push_back(coluna);
     pesquisa.Condicoes.emplace_back(campo, "=", TVariante(valor));
-    if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
-        return VariantParaInteiro(pesquisa.Resultado.Campo(coluna));
-    return std::nullopt;
+    if (!pesquisa.pesquisar()) return {true, std::nullopt};
+    if (pesquisa.Resultado.Vazio()) return {};
+    return {false, VariantParaInteiro(pesquisa.Resultado.Campo(coluna))};
 }
 
 }  // namespace
@@ -35,7 +42,9 @@ std::int32_t TImportadorGrupoConvenio::ImportarGrupo() {
     if (grupo.empty())
         return LerInteiro(dm_.BuscarGrupoPadrao()).value_or(0);
     try {
-        if (auto achado = BuscarCodigo(dm_, "grp_grupos", "grp_cod", "grp_dsc", grupo)) return *achado;
+        const TBusca achado = BuscarCodigo(dm_, "grp_grupos", "grp_cod", "grp_dsc", grupo);
+        if (achado.falhou) return 0;
+        if (achado.codigo) return *achado.codigo;
         TExecBD exec(dm_);
         exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
         exec.definirTabela("grp_grupos");
@@ -43,8 +52,9 @@ std::int32_t TImportadorGrupoConvenio::ImportarGrupo() {
         exec.adicionar("grp_cod_vis", SiglaGrupo(grupo), false, false);
         exec.adicionar("grp_dsc", grupo, false, false);
         if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("grp_cod"));
-    } catch (const std::exception&) {
-        // Swallowed: the code set so far stands.
+    } catch (const std::exception& e) {
+        // The code set so far stands; the file keeps the failure.
+        dm_.RegistrarFalha(e.what());
     }
     return resultado;
 }
@@ -53,7 +63,9 @@ std::int32_t TImportadorGrupoConvenio::ImportarConvenio() {
     std::int32_t resultado = 0;
     const std::string nome = tabelas_.cdsPedidos.Texto("convenio_nome");
     try {
-        if (auto achado = BuscarCodigo(dm_, "cnv_convenios", "cnv_cod", "cnv_nom", nome)) return *achado;
+        const TBusca achado = BuscarCodigo(dm_, "cnv_convenios", "cnv_cod", "cnv_nom", nome);
+        if (achado.falhou) return 0;
+        if (achado.codigo) return *achado.codigo;
         TExecBD exec(dm_);
         exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
         exec.definirTabela("cnv_convenios");
@@ -63,8 +75,9 @@ std::int32_t TImportadorGrupoConvenio::ImportarConvenio() {
         exec.adicionar("cnv_usa_tiss", std::string("N"), false, false);
         exec.adicionar("cnv_atv", std::string("S"), false, false);
         if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("cnv_cod"));
-    } catch (const std::exception&) {
-        // Swallowed: the code set so far stands.
+    } catch (const std::exception& e) {
+        // The code set so far stands; the file keeps the failure.
+        dm_.RegistrarFalha(e.what());
     }
     return resultado;
 }

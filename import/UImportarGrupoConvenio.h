@@ -20,17 +20,21 @@ public:
     // - `grupo` empty: the setting "PED_GRUPOPADRAO" as a whole number, 0 when
     //   it is missing or not a whole number; nothing is looked up or written.
     // - Otherwise the first grp_grupos row whose grp_dsc equals `grupo`
-    //   (unchanged: no trimming, letter case significant); when there is none
-    //   (or the search failed, which the query builder has shown), a new group
-    //   (grp_cod generated, grp_cod_vis = SiglaGrupo(grupo), grp_dsc = grupo).
-    // - 0 when the group could not be created (the row writer showed why).
+    //   (unchanged: no trimming, letter case significant); when there is none,
+    //   a new group (grp_cod generated, grp_cod_vis = SiglaGrupo(grupo),
+    //   grp_dsc = grupo).
+    // - 0 when the search failed (the query builder has shown it; nothing is
+    //   created, since the group may well exist) or the group could not be
+    //   created (the row writer showed why). Failures are noted on the data
+    //   module (TDM::RegistrarFalha).
     // Never throws.
     std::int32_t ImportarGrupo();
 
     // The request's cnv_cod: the first cnv_convenios row whose cnv_nom equals
     // `convenio_nome` (the empty name included), else a new plan with the
-    // flags cnv_usa_fat "N", cnv_usa_tiss "N", cnv_atv "S". 0 when it could be
-    // neither found nor created. Never throws.
+    // flags cnv_usa_fat "N", cnv_usa_tiss "N", cnv_atv "S". 0 when the search
+    // failed (nothing is created then) or the plan could not be created; the
+    // failure is noted on the data module. Never throws.
     std::int32_t ImportarConvenio();
 
     // The short code of a new group: with one word, the first three

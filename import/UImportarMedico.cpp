@@ -60,8 +60,10 @@ std::int32_t TImportadorMedico::ImportarMedico() {
             exec.adicionar("tfm_num", Texto(tel.Texto("numero")), true, false);
             exec.salvar(true);
         }
-    } catch (const std::exception&) {
-        // Ends the import silently; the code read back so far stands.
+    } catch (const std::exception& e) {
+        // Ends the import; the code read back so far stands, and the file
+        // keeps the failure (it is not finished).
+        dm_.RegistrarFalha(e.what());
     }
     return resultado;
 }

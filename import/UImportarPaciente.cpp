@@ -83,7 +83,11 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
         TTabela& cnv = tabelas_.cdsConvenios;
         for (cnv.Primeiro(); !cnv.Fim(); cnv.Proximo()) {
             const std::string nome = cnv.Texto("nome");
+            const std::size_t falhasAntes = dm_.Falhas().size();
             std::int32_t plano = dm_.BuscarCodigoConvenio(nome);
+            // A search that failed says nothing about the plan: creating it
+            // could make a second plan of that name.
+            if (plano < 1 && dm_.Falhas().size() > falhasAntes) continue;
             if (plano < 1) {
                 try {
                     exec.definirTabela("cnv_convenios");
@@ -93,8 +97,9 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
                     exec.adicionar("cnv_usa_tiss", Texto("N"), false, false);
                     exec.adicionar("cnv_atv", Texto("S"), false, false);
                     if (exec.salvar(true)) plano = VariantParaInteiro(exec.valorCampo("cnv_cod"));
-                } catch (const std::exception&) {
-                    // A plan that cannot be created is passed over silently.
+                } catch (const std::exception& e) {
+                    // The plan is passed over; the file keeps the failure.
+                    dm_.RegistrarFalha(e.what());
                 }
             }
             // A code below 1 names no plan: no link to a plan that does not exist.
@@ -105,8 +110,10 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
             exec.adicionar("cnc_mat", Texto(cnv.Texto("matricula")), false, false);
             exec.salvar(true);
         }
-    } catch (const std::exception&) {
-        // Ends the import silently; the code read back so far stands.
+    } catch (const std::exception& e) {
+        // Ends the import; the code read back so far stands, and the file
+        // keeps the failure (it is not finished).
+        dm_.RegistrarFalha(e.what());
     }
     return resultado;
 }

@@ -1,5 +1,6 @@
 #include "import/UImportarPedido.h"
 
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <random>
@@ -21,6 +22,9 @@ TImportadorPedido::TSorteio SorteioPadrao() {
     auto gerador = std::make_shared<std::mt19937>(std::random_device{}());
     return [gerador]() { return std::uniform_int_distribution<int>(0, 999)(*gerador); };
 }
+
+// A price rounded to cents, as the NUMERIC(15,2) columns store it.
+double EmCentavos(double valor) { return std::round(valor * 100.0) / 100.0; }
 
 // The value of a date or time column as a date-time; a missing one reads as
 // zero.
@@ -47,8 +51,11 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             pesquisa.Tabela = "ped_pedidos";
             pesquisa.Campos.push_back("ped_cod");
             pesquisa.Condicoes.emplace_back("ped_cod_vis", "=", Texto(protocolo));
-            if (pesquisa.pesquisar() && !pesquisa.Resultado.Vazio())
-                achado = VariantParaInteiro(pesquisa.Resultado.Campo("ped_cod"));
+            // A search that failed says nothing about the order: inserting
+            // one would make a second order with the same protocol. The
+            // request's import stops here (the failure is noted).
+            if (!pesquisa.pesquisar()) return 0;
+            if (!pesquisa.Resultado.Vazio()) achado = VariantParaInteiro(pesquisa.Resultado.Campo("ped_cod"));
         }
         resultado = achado;
 
@@ -123,6 +130,9 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
                 dataHoraColeta = data.ParteData().MaisMs(hora.ParteHora().Ms());
             }
             const TVariante entrega = dm_.CalcularDataEntrega(exame, dataHoraColeta);
+            // The line stores cents; the totals add the values as stored.
+            const double valor = EmCentavos(preco.Valor);
+            const double valorCmp = EmCentavos(preco.ValorCmp);
 
             exec.definirTabela("exp_examespedidos");
             exec.adicionar("ped_cod", TVariante(resultado), true, false);
@@ -130,8 +140,8 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             exec.adicionar("exa_cod", TVariante(exame), true, false);
             exec.adicionar("mat_cod", TVariante(material), true, false);
             exec.adicionar("exp_cod_tab", Texto(preco.Codigo), false, false);
-            exec.adicionar("exp_vlr", TVariante(preco.Valor), false, false);
-            exec.adicionar("exp_vlr_cmp", TVariante(preco.ValorCmp), false, false);
+            exec.adicionar("exp_vlr", TVariante(valor), false, false);
+            exec.adicionar("exp_vlr_cmp", TVariante(valorCmp), false, false);
             exec.adicionar("exp_mat", Texto("S"), false, false);
             exec.adicionar("exp_col_dat", dataColeta, false, false);
             exec.adicionar("exp_col_hor", horaColeta, false, false);
@@ -140,19 +150,31 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             exec.adicionar("exp_imp_mtr", Texto("N"), false, false);
             exec.adicionar("exp_lib", Texto("N"), false, false);
             if (exec.salvar(true)) {
-                totalExames += preco.Valor;
-                totalCmp += preco.ValorCmp;
+                totalExames += valor;
+                totalCmp += valorCmp;
             }
         }
 
         // 5. The totals of the lines saved now.
         exec.definirTabela("ped_pedidos");
         exec.adicionar("ped_cod", TVariante(resultado), true, false);
-        exec.adicionar("ped_vlr_tot_exa", TVariante(totalExames), false, false);
-        exec.adicionar("ped_vlr_tot_cmp", TVariante(totalCmp), false, false);
+        exec.adicionar("ped_vlr_tot_exa", TVariante(EmCentavos(totalExames)), false, false);
+        exec.adicionar("ped_vlr_tot_cmp", TVariante(EmCentavos(totalCmp)), false, false);
         exec.salvar(true);
-    } catch (const std::exception&) {
-        // Ends the import of this order silently; the code set so far stands.
+    } catch (const EErroDataEntrega& e) {
+        // The laboratory's calendar leaves no day to count: every order would
+        // end here, so the operator is told once per run.
+        dm_.RegistrarFalha(e.what());
+        if (!avisouDataEntrega_) {
+            avisouDataEntrega_ = true;
+            dm_.Janela().Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
+        }
+    } catch (const std::exception& e) {
+        // Ends the import of this order; the code set so far stands, and the
+        // file keeps the failure (it is not finished).
+        dm_.RegistrarFalha(e.what());
     }
     return resultado;
 }
+
+void TImportadorPedido::NovaExecucao() { avisouDataEntrega_ = false; }

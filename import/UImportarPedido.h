@@ -39,19 +39,29 @@ public:
     //    time; NULL without a collection); the line is saved under the code
     //    of the order's line for the same exam and material, or a new one.
     //    Unknown exams get no line and are not reported.
+    //    Prices are stored rounded to cents.
     // 3. ped_vlr_tot_exa and ped_vlr_tot_cmp = the sums of exp_vlr and
-    //    exp_vlr_cmp over the lines saved by this import.
+    //    exp_vlr_cmp, as stored, over the lines saved by this import.
     // Returns the order's ped_cod; the code found by protocol (0 when none)
-    // when the order row was not saved (no line is written then). Failed
-    // searches and saves are shown by the query builder and the row writer;
-    // any other error ends the import silently (lines saved so far stay,
-    // totals are not written) with the code set by then. Never throws.
+    // when the order row was not saved (no line is written then). A failed
+    // search for the order ends the import at once with 0 (nothing is
+    // inserted: the order may well exist). Failed searches and saves are
+    // shown by the query builder and the row writer; a due date that cannot
+    // be counted (EErroDataEntrega) is shown in an error box once per run
+    // (see NovaExecucao); these and any other error end the import (lines
+    // saved so far stay, totals are not written) with the code set by then,
+    // and are noted on the data module (TDM::RegistrarFalha) so that the
+    // file is not taken as finished. Never throws.
     std::int32_t ImportarPedido(std::int32_t cliente, std::int32_t medico, std::int32_t grupo,
                                 std::int32_t convenio);
+
+    // Starts a run of the driver: the next due-date error is shown again.
+    void NovaExecucao();
 
 private:
     TDM& dm_;
     TTabelasPedido& tabelas_;
     const TConfig& config_;
     TSorteio sorteio_;
+    bool avisouDataEntrega_ = false;
 };

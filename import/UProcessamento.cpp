@@ -30,6 +30,19 @@ bool Sim(IJanela& janela, const std::string& texto, TIcone icone) {
     return janela.Mensagem(texto, icone, TBotoes::SimNao) == TResposta::Sim;
 }
 
+// A message as one line of a file's errors: its line breaks become blanks.
+std::string UmaLinha(const std::string& texto) {
+    std::string r;
+    for (char c : texto) {
+        if (c == '\r' || c == '\n') {
+            if (!r.empty() && r.back() != ' ') r += ' ';
+        } else {
+            r += c;
+        }
+    }
+    return r;
+}
+
 // The database stopped answering during a run.
 class EConexaoPerdida : public EErroBD {
 public:
@@ -79,10 +92,15 @@ bool TProcessamento::LerEValidar() {
         // The validation recorded its lines; the reading after it failed.
     }
     if (valido) return true;
-    // A check stopped by a lost connection says nothing about the file.
-    if (!dm_.ConexaoAtiva()) throw EConexaoPerdida();
+    // A check that could not run says nothing about the file: it stays
+    // pending (the run stops for a lost connection; any other reason is
+    // shown).
+    if (!validacao_.Interrupcao().empty()) {
+        if (!dm_.ConexaoAtiva()) throw EConexaoPerdida();
+        throw EErro(validacao_.Interrupcao());
+    }
     // The lines, when there were any, are on the row already; a file without
-    // requests, or whose check was stopped, is refused all the same.
+    // requests is refused all the same.
     MarcarComErro(std::nullopt);
     return false;
 }
@@ -114,8 +132,14 @@ bool TProcessamento::ProcessarArquivo() {
     try {
         if (!LerEValidar()) return false;
 
+        // Each request's rows that could not be written (a row locked by the
+        // laboratory's main system, a save or a search that failed): the
+        // file is then not finished but kept with these errors, and a later
+        // run completes it in place.
+        std::string erros;
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
+            dm_.LimparFalhas();
             janela_.MostrarProgresso("Processando protocolo " + pedidos.Texto("protocolo"));
             // Asked to end: the requests imported so far stay written, the
             // file stays pending (a later run updates them in place).
@@ -139,6 +163,15 @@ bool TProcessamento::ProcessarArquivo() {
             exigirConexao();
             Log::Gravar("ped_cod = " + std::to_string(pedido));
             Log::Descarregar();  // the request's lines go to the log file together
+            for (const std::string& falha : dm_.Falhas())
+                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha) + "\r\n";
+        }
+        dm_.LimparFalhas();
+
+        if (!erros.empty()) {
+            MarcarComErro(erros);  // the column keeps the first 500 characters
+            janela_.MostrarProgresso("");
+            return false;
         }
 
         arquivos.Editar();
@@ -207,6 +240,7 @@ void TProcessamento::Ressincronizar() {
 
 void TProcessamento::ProcessarTodos(bool silencioso) {
     TTabela& arquivos = tabelas_.cdsArquivos;
+    pedido_.NovaExecucao();
     if (ProximoPendente({}) < 0) {
         if (!silencioso)
             janela_.Mensagem("Nenhum arquivo pendente encontrado.", TIcone::Informacao, TBotoes::OK);
@@ -278,6 +312,7 @@ void TProcessamento::btnProcessarSelecionadoClick() {
     if (arquivos.Vazia()) return;
     switch (arquivos.Inteiro("status")) {
         case 0:
+            pedido_.NovaExecucao();
             if (ProcessarArquivo() &&
                 Sim(janela_, "Arquivo processado com sucesso.\rDeseja remov\xEA-lo da lista?", TIcone::Confirmacao))
                 RemoverSelecionado();

@@ -49,7 +49,13 @@ public:
     // request in cdsPedidos's order, shows "Processando protocolo <p>", runs
     // the five importers and logs their codes; finally sets the row's status
     // to 1 and clears the progress text. True when the file was imported and
-    // marked. An error that escapes an importer or the log (a full disk, a
+    // marked. When some row of a request could not be written or a search
+    // failed (each shown in its box and noted by TDM::RegistrarFalha), the
+    // file is not finished: status -1 with one line "Protocolo <p>: <the
+    // failure>" per failure in erros, false; it stays in the inbox folder
+    // and a later run (after the next scan lists it pending again) completes
+    // it in place. A check that could not run (TValidacao::Interrupcao)
+    // leaves the file pending and is shown as an error. An error that escapes an importer or the log (a full disk, a
     // read-only log.txt) ends the run with false and the status unchanged
     // (rows written so far stay); its text is shown in an error box. Never
     // throws.

@@ -1,6 +1,7 @@
 #include "inbox/UBS.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -11,13 +12,6 @@
 
 namespace {
 
-int ValorHex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 char MinusculaAZ(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
@@ -25,33 +19,10 @@ std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
 }  // namespace
 
 std::optional<std::int32_t> LerInteiro(const std::string& texto) {
-    std::size_t i = 0;
-    const std::size_t n = texto.size();
-    while (i < n && texto[i] == ' ') ++i;
-    bool negativo = false;
-    if (i < n && (texto[i] == '+' || texto[i] == '-')) {
-        negativo = texto[i] == '-';
-        ++i;
-    }
-    int base = 10;
-    if (i < n && (texto[i] == '$' || texto[i] == 'x' || texto[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < n && texto[i] == '0' && (texto[i + 1] == 'x' || texto[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == n) return std::nullopt;
-    // The magnitude may reach 2^31 only for a negative value.
-    const std::int64_t limite = negativo ? 2147483648LL : 2147483647LL;
-    std::int64_t valor = 0;
-    for (; i < n; ++i) {
-        const int digito = base == 16 ? ValorHex(texto[i]) : (texto[i] >= '0' && texto[i] <= '9' ? texto[i] - '0' : -1);
-        if (digito < 0) return std::nullopt;
-        valor = valor * base + digito;
-        if (valor > limite) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(negativo ? -valor : valor);
+    // The same reading as every integer code bound to the database.
+    const auto v = LerNumeroInteiro(texto, INT32_MIN, INT32_MAX);
+    if (!v) return std::nullopt;
+    return static_cast<std::int32_t>(*v);
 }
 
 bool EhInteiro(const std::string& texto) { return LerInteiro(texto).has_value(); }

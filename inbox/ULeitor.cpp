@@ -72,6 +72,9 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
     LimparTabelas();
     const TDocumentoXML documento(caminho);  // EErroXML goes to the caller
     Registrar("Iniciando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
+    // The request being read, for the line that says where a reading stopped.
+    std::string protocolo;
+    bool emSolicitacao = false;
     try {
         const xmlNode* raiz = documento.Raiz();
         if (!EhElemento(raiz, "solicitacoes"))
@@ -80,7 +83,9 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
 
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (const xmlNode* r : Sequencia(raiz, "solicitacao")) {
-            Registrar("Lendo solicita\xE7\xE3o " + LerValorXML(r, "protocolo"));
+            emSolicitacao = true;
+            protocolo = LerValorXML(r, "protocolo");
+            Registrar("Lendo solicita\xE7\xE3o " + protocolo);
 
             AdicionarLinha(pedidos, r, {},
                            {{"data", "data"},
@@ -179,16 +184,16 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
 
             const xmlNode* exames = Exigir(r, "exames");
             for (const xmlNode* e : Sequencia(exames, "exame")) {
-                const std::string protocolo = LerValorXML(r, "protocolo");
+                const std::string doPedido = LerValorXML(r, "protocolo");
                 if (FilhoElemento(e, "coleta"))
-                    AdicionarLinha(tabelas_.cdsExames, e, {{"protocolo", protocolo}},
+                    AdicionarLinha(tabelas_.cdsExames, e, {{"protocolo", doPedido}},
                                    {{"codigo", "codigo"},
                                     {"nome", "nome"},
                                     {"material", "material"},
                                     {"coleta_data", "coleta/data"},
                                     {"coleta_horario", "coleta/horario"}});
                 else
-                    AdicionarLinha(tabelas_.cdsExames, e, {{"protocolo", protocolo}},
+                    AdicionarLinha(tabelas_.cdsExames, e, {{"protocolo", doPedido}},
                                    {{"codigo", "codigo"}, {"nome", "nome"}, {"material", "material"}});
             }
         }
@@ -197,6 +202,11 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
         tabelas_.cdsExames.Primeiro();
     } catch (const std::exception& e) {
         Registrar(std::string("Erro: ") + e.what());
+        tabelas_.LeituraInterrompida =
+            emSolicitacao ? "Protocolo " + protocolo + ": a leitura do arquivo parou nesta solicita\xE7\xE3o (" +
+                                e.what() + "); as solicita\xE7\xF5" "es seguintes n\xE3o foram lidas."
+                          : std::string("A leitura do arquivo parou antes da primeira solicita\xE7\xE3o (") + e.what() +
+                                ").";
     }
     Registrar("Finalizando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
     // The reading's lines go to the log file together, now.

@@ -35,7 +35,9 @@ public:
     //   time that cannot be converted - "Valor inválido para o campo '...'")
     //   ends the reading there and is logged as "Erro: ..."; the requests
     //   read before it stay in the tables, the row that was being filled is
-    //   dropped.
+    //   dropped, and tabelas.LeituraInterrompida says where the reading
+    //   stopped and why (the validation turns it into one of the file's
+    //   errors, so that a file read in part is never imported).
     // - Afterwards the first request (in the table's order: date, time) is
     //   current, and the first exam of that request.
     void CarregarArquivo(const std::string& caminho);

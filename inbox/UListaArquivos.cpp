@@ -151,7 +151,9 @@ void TListaArquivos::AtualizarLista() {
             arquivos.Definir("data_horario", arquivo.DataHora);
             arquivos.Gravar();  // reads the file
             janela_.ProcessarMensagens();
-            if (!validacao_.ValidarArquivo()) {
+            // A check that could not run (the database unreachable before
+            // the settings were read) leaves the file pending.
+            if (!validacao_.ValidarArquivo() && validacao_.Interrupcao().empty()) {
                 arquivos.Editar();
                 arquivos.Definir("status", -1);
                 arquivos.Gravar();

@@ -154,4 +154,5 @@ void TTabelasPedido::LimparTabelas() {
     cdsMedicos.Esvaziar();
     cdsTelefonesMedicos.Esvaziar();
     cdsExames.Esvaziar();
+    LeituraInterrompida.clear();
 }

@@ -68,6 +68,13 @@ public:
     // when the list is empty).
     std::string cdsArquivosstatusGetText() const { return cdsArquivos.TextoExibicao("status"); }
 
-    // Empties the seven request tables (not the file list).
+    // Empties the seven request tables (not the file list) and clears
+    // LeituraInterrompida.
     void LimparTabelas();
+
+    // Why the last reading of a file stopped before the file's end (the
+    // request and the field where it stopped), as a line of the file's
+    // errors; empty when the file was read through. Set by the request file
+    // reader: a file read only in part is never imported.
+    std::string LeituraInterrompida;
 };

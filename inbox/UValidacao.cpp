@@ -16,14 +16,14 @@ std::string Substituir(std::string texto, const std::string& valor) {
 }  // namespace
 
 bool TValidacao::ValidarArquivo() {
+    interrupcao_.clear();
     TTabela& pedidos = tabelas_.cdsPedidos;
-    if (pedidos.Vazia()) return false;
-    // A connection lost since the last check (server restarted) is made
-    // again before the settings are looked up.
-    dm_.VerificarConexao();
-
     std::vector<std::string> linhas;
+    if (!tabelas_.LeituraInterrompida.empty()) linhas.push_back(tabelas_.LeituraInterrompida);
+    if (pedidos.Vazia() && linhas.empty()) return false;
+
     try {
+        if (!pedidos.Vazia()) dm_.CarregarConfiguracoes();
         for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
             const std::string protocolo = pedidos.Texto("protocolo");
             janela_.MostrarProgresso("Validando dados para protocolo " + protocolo);
@@ -61,12 +61,18 @@ bool TValidacao::ValidarArquivo() {
             }
         }
         janela_.MostrarProgresso("");
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         try {
             janela_.MostrarProgresso("");
         } catch (...) {
         }
-        return false;
+        // A file read only in part is wrong whatever the rest of the check
+        // would have found.
+        if (tabelas_.LeituraInterrompida.empty()) {
+            interrupcao_ = *e.what() ? e.what() : "?";
+            return false;
+        }
+        linhas.resize(1);
     }
 
     if (linhas.empty()) return true;

@@ -37,22 +37,32 @@ public:
     //     inválido! Nenhum grupo informado e nenhum grupo padrão definido no
     //     sistema."
     //
-    // A connection that no longer answers is made again first
-    // (TDM::VerificarConexao).
+    // A reading that stopped before the file's end
+    // (TTabelasPedido::LeituraInterrompida) is the first line.
+    //
+    // The settings come from the rows the data module read once for the run
+    // (TDM::CarregarConfiguracoes): no connection is attempted here, and once
+    // they are read the check does not need the database at all.
     //
     // Result: true when no rule is broken (the file-list row is untouched).
     // False when lines were gathered: the current cdsArquivos row is edited
     // to status -1 and erros = the lines, each followed by CR LF (cut at 500
     // characters), and saved - which makes the file list read the file again;
     // a failure of that reading goes on to the caller. False, with nothing
-    // recorded, when cdsPedidos is empty or when any failure (a settings
-    // lookup that cannot read the database, ...) stops the check; such a
-    // failure is neither shown nor logged. cdsPedidos is left after its last
-    // request.
+    // recorded, when cdsPedidos is empty (and the reading did not stop
+    // partway), or when a failure stops the check (the settings cannot be
+    // read from the database, ...): then Interrupcao() tells why, the file is
+    // not to be taken as wrong, and the failure is neither shown nor logged.
+    // cdsPedidos is left after its last request.
     bool ValidarArquivo();
+
+    // Why the last ValidarArquivo could not check the file; empty when it
+    // did (whatever it found).
+    const std::string& Interrupcao() const { return interrupcao_; }
 
 private:
     TTabelasPedido& tabelas_;
     TDM& dm_;
     IJanela& janela_;
+    std::string interrupcao_;
 };

@@ -83,7 +83,8 @@ TEST_F(Consulta, CadaTipoDeValorEntraNoTipoDaColuna) {
         {"i", 123, 123},
         {"i", std::string("123"), 123},
         {"i", std::string(" -7 "), -7},
-        {"i", 2.6, 3},
+        {"i", 3.0, 3},
+        {"i", std::string("0x1F"), 31},
         {"i", std::string(""), TNulo{}},
         {"i", TNulo{}, TNulo{}},
         {"s", 7, 7},
@@ -130,6 +131,12 @@ TEST_F(Consulta, CadaTipoDeValorEntraNoTipoDaColuna) {
         } else {
             EXPECT_EQ(lido, c.lido) << Mostrar(lido);
         }
+    }
+    // An integer column holds codes: a value with a fraction is an error,
+    // never rounded into another code.
+    for (const TVariante& v : {TVariante(2.6), TVariante(std::string("2,6")), TVariante(std::string("2.6"))}) {
+        SCOPED_TRACE("i <- " + Mostrar(v));
+        EXPECT_THROW(Inserir(++id, "i", v), EErro);
     }
 }
 

@@ -204,10 +204,11 @@ TEST_F(Falhas, BancoDesligadoNoMeioDoProcessamentoEReligado) {
 }
 
 // Another program holds the second patient's row locked during the import:
-// the row writer says so, the other requests are imported and the file is
-// finished (import errors do not hold a file back). Once the lock is gone,
-// the same file put back into the inbox folder completes the work: the
-// patient is written and the order points at it, nothing doubled.
+// the row writer says so, the other requests are imported, and the file is
+// not finished: it stays in the inbox folder "Com erro" with the save error.
+// Once the lock is gone, the next cycle lists it again and completes the
+// work in place: the patient is written and the order points at it, nothing
+// doubled.
 TEST_F(Falhas, LinhaPresaPorOutraConexao) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (6002, 'Antes');");
     TJanelaTeste outraJanela;
@@ -221,17 +222,19 @@ TEST_F(Falhas, LinhaPresaPorOutraConexao) {
     Ciclo();
     ASSERT_EQ(ContarCaixas("Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES."), 1) << Juntas();
     EXPECT_EQ(Pedidos(), (std::vector<std::string>{"9001|6001|301", "9002|0|301", "9003|6003|301"}));
-    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
+    EXPECT_EQ(Lista(), std::vector<std::string>{"tres.xml Com erro"});
+    EXPECT_EQ(Arquivos(entrada), std::vector<std::string>{"tres.xml"});
+    EXPECT_TRUE(Arquivos(entrada / "processados").empty());
 
     trava.reset();
     outro.TRIUD().Rollback();
-    fs::copy_file(entrada / "processados" / "tres.xml", entrada / "tres.xml");
     t.janela.Limpar();
     Ciclo();
     EXPECT_TRUE(Caixas().empty()) << Juntas();
     EXPECT_EQ(Pedidos(), kTresPedidos);
     EXPECT_EQ(Valor("select cli_nom from cli_clientes where cli_cod = 6002"), "Ana");
     EXPECT_EQ(Valor("select count(*) from exp_examespedidos"), "3");
+    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"tres.xml"});
 }
 
 // The inbox folder cannot be listed: the scan fails with the system's reason

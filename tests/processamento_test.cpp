@@ -170,8 +170,8 @@ TEST_F(Processamento, SelecionadoConformeOStatus) {
 }
 
 // Another program holds the patient's row locked: that save shows the row
-// writer's message, the request goes on without the patient and the file
-// still ends finished.
+// writer's message, the request goes on without the patient, and the file is
+// not finished: it stays in the inbox folder "Com erro" with that message.
 TEST_F(Processamento, LinhaBloqueadaPorOutraConexao) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (5001, 'Nome guardado');");
     TJanelaTeste outraJanela;
@@ -195,8 +195,10 @@ TEST_F(Processamento, LinhaBloqueadaPorOutraConexao) {
     EXPECT_EQ(LinhasDoProcessamento(),
               (std::vector<std::string>{"cli_cod = 0", "med_cod = 301", "grp_cod = 1", "cnv_cod = 1", "ped_cod = 1"}));
     EXPECT_EQ(Pedidos(), std::vector<std::string>{"1|8002|0|301"});
-    EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"2_pedido.xml"});
-    EXPECT_TRUE(Lista().empty());
+    EXPECT_TRUE(Arquivos(entrada / "processados").empty());
+    EXPECT_EQ(Lista(), std::vector<std::string>{"2_pedido.xml Com erro"});
+    EXPECT_EQ(tp.cdsArquivos.Texto("erros").rfind("Protocolo 8002: " + prefixo.substr(0, prefixo.find('\r')), 0), 0u)
+        << tp.cdsArquivos.Texto("erros");
 
     trava.reset();
     outro.TRIUD().Rollback();

@@ -23,13 +23,15 @@ protected:
     }
 
     // Sets the non-working days (none: no settings row) and the holidays,
-    // then reconnects, so that the settings are read afresh.
+    // then starts a new data module: the settings are read once per run of
+    // the program, so only a new one reads them afresh.
     void Preparar(const char* naoUteis, const std::string& feriados) {
         t.banco.Executar("delete from cbd_configuracoesbd;\ndelete from FER_FERIADOS;");
         if (naoUteis)
             t.banco.Executar("insert into cbd_configuracoesbd (cbd_dsc, cbd_vlr) values ('GER_DiasNaoUteis', '" +
                              std::string(naoUteis) + "');");
         if (!feriados.empty()) t.banco.Executar(feriados);
+        t.dm = std::make_unique<TDM>(t.janela, t.pasta);
         ASSERT_TRUE(t.dm->TentarConexao(t.banco.Config()));
     }
 
