@@ -1,5 +1,6 @@
 #include "app/UNovaConexao.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -191,7 +192,11 @@ bool TFNovaConexao::TestarConexao() {
     const std::string servidor = TextoDoQt(Servidor->text());
     const std::string caminho = TextoDoQt(Caminho->text());
     const std::string nome = servidor.empty() ? caminho : servidor + ":" + caminho;
-    if (TDM::TestarConexao(nome, TextoDoQt(Usuario->text()), TextoDoQt(Senha->text()))) return true;
+    // An unreachable server takes up to about 10 seconds to give up.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool conectou = TDM::TestarConexao(nome, TextoDoQt(Usuario->text()), TextoDoQt(Senha->text()));
+    QApplication::restoreOverrideCursor();
+    if (conectou) return true;
     janela_.Mensagem(Utf8ParaCp1252("Não foi possível conectar no banco de dados com os dados informados!"),
                      TIcone::Confirmacao, TBotoes::OK);
     return false;

@@ -34,7 +34,7 @@ BANCO="$PASTA_BANCO/captura.fdb"
 } | isql-fb -q -ch UTF8 -bail >/dev/null
 
 # Runs the program in a folder of its own with the given mode and password
-# and the given demo request files (written now, so that the scan asks
+# and the given demo request files (written today, so that the scan asks
 # nothing about files of earlier days); the picture goes to $SAIDA/$1.
 capturar() {
     local figura="$1" modo="$2" senha="$3"
@@ -53,7 +53,9 @@ XML
     mkdir -p "$pasta/arquivos"
     local f
     for f in "$@"; do cp "$RAIZ/scripts/demo/arquivos/$f" "$pasta/arquivos/"; done
-    touch "$pasta"/arquivos/*.xml 2>/dev/null || true
+    # Written a little while ago: a file written in the last seconds waits as
+    # one still being written.
+    touch -d "10 seconds ago" "$pasta"/arquivos/*.xml 2>/dev/null || true
     rm -f "$SAIDA/$figura"
     (cd "$pasta" && LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 QT_QPA_PLATFORM=xcb \
         QUORVEL_CAPTURA="$SAIDA/$figura" QUORVEL_SAIR_APOS_CAPTURA=1 \

@@ -11,12 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include "app/UTexto.h"
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UJanelaTeste.h"
 #include "ui/UInicio.h"
+#include "tests/ui/USilencioso.h"
 #include "ui/UPrincipal.h"
 
 namespace {
@@ -229,6 +231,30 @@ private slots:
         QCOMPARE(janela.caixas.size(), std::size_t{1});
         QVERIFY(janela.caixas[0].icone == TIcone::Erro);
         QVERIFY(janela.caixas[0].texto.find(TInstanciaUnica::kArquivo) != std::string::npos);
+    }
+
+    // A stored server that takes the connection and never answers: the
+    // start-up gives up (after about 10 seconds) and the dialog follows.
+    void servidorQueNaoRespondeLevaAoDialogo() {
+        TServidorSilencioso mudo;
+        TPastaTemporaria pasta;
+        TConfigBD mudos = banco->Config();
+        mudos.Servidor = mudo.Servidor();
+        {
+            TJanelaTeste janela;
+            TDM dm(janela, pasta.caminho);
+            dm.GravarConfigBD(mudos);
+        }
+        TJanelaTeste janela;
+        TDialogoRoteiro dialogo(banco->Config());
+        TPrograma programa(janela, pasta.caminho);
+        QElapsedTimer relogio;
+        relogio.start();
+        QVERIFY(programa.Iniciar(dialogo));
+        qInfo("start-up with a silent server reached the dialog and connected after %lld ms", relogio.elapsed());
+        QCOMPARE(dialogo.mostrados.size(), std::size_t{1});
+        QVERIFY(dialogo.mostrados[0] == mudos);
+        QVERIFY(janela.caixas.empty());
     }
 
     void configuracaoMalFormadaMostraOErroETermina() {

@@ -6,12 +6,14 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include "app/UNovaConexao.h"
 #include "app/UTexto.h"
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UJanelaTeste.h"
+#include "tests/ui/USilencioso.h"
 
 namespace {
 
@@ -204,6 +206,21 @@ private slots:
         QCOMPARE(janela.caixas[0].texto, Cp(kFalhaTeste));
         QVERIFY(janela.caixas[0].icone == TIcone::Confirmacao);
         QVERIFY(janela.caixas[0].botoes == TBotoes::OK);
+    }
+
+    // A server that takes the connection and never answers: the test gives
+    // up (after about 10 seconds, not the client's minutes) with its message.
+    void servidorQueNaoRespondeDesisteComAMensagem() {
+        TServidorSilencioso mudo;
+        TJanelaTeste janela;
+        TFNovaConexao d(janela);
+        Preencher(d, Q(mudo.Servidor()), Caminho(), Usuario(), Senha());
+        QElapsedTimer relogio;
+        relogio.start();
+        QVERIFY(!d.TestarConexao());
+        qInfo("test connection to a silent server gave up after %lld ms", relogio.elapsed());
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QCOMPARE(janela.caixas[0].texto, Cp(kFalhaTeste));
     }
 
     void validarComDadosBons() {
