@@ -276,12 +276,7 @@ TEST_F(DadosReais, CodigosNuncaArredondadosEHexadecimalEmTodasAsLinhas) {
 // completes it in place, nothing doubled.
 TEST_F(DadosReais, LinhaPresaDeixaOArquivoComErroEOCicloSeguinteCompleta) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (5001, 'Antes');");
-    TJanelaTeste outraJanela;
-    TDM outro(outraJanela, t.pasta);
-    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
-    auto trava = outro.NovaQuery(false);
-    trava->DefinirSQL("update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 5001");
-    trava->Executar();
+    TTravaDeOutroPrograma trava(t.banco, "update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 5001");
 
     Escrever("preso.xml", Arquivo({Solicitacao({})}));
     Ciclo();
@@ -291,8 +286,7 @@ TEST_F(DadosReais, LinhaPresaDeixaOArquivoComErroEOCicloSeguinteCompleta) {
         << Erros("preso.xml");
     EXPECT_EQ(Arquivos(entrada), std::vector<std::string>{"preso.xml"});
 
-    trava.reset();
-    outro.TRIUD().Rollback();
+    trava.Soltar();
     t.janela.Limpar();
     Ciclo();
     EXPECT_TRUE(Caixas().empty()) << Juntas();

@@ -91,12 +91,7 @@ TEST_F(DM, CommitQueFalhaDesfazEAvisa) {
 
 TEST_F(DM, LinhaPresaPorOutraConexaoFalhaNaHora) {
     t.banco.Executar("insert into grp_grupos (grp_cod, grp_dsc) values (1, 'Um');");
-    TJanelaTeste janela;
-    TDM outro(janela, t.pasta);
-    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
-    auto trava = outro.NovaQuery(false);
-    trava->DefinirSQL("update grp_grupos set grp_dsc = 'Outro' where grp_cod = 1");
-    trava->Executar();  // not committed: the row stays locked
+    TTravaDeOutroPrograma trava(t.banco, "update grp_grupos set grp_dsc = 'Outro' where grp_cod = 1");
 
     auto q = dm().NovaQuery(false);
     q->DefinirSQL("update grp_grupos set grp_dsc = :dsc where grp_cod = 1");
@@ -108,7 +103,7 @@ TEST_F(DM, LinhaPresaPorOutraConexaoFalhaNaHora) {
         EXPECT_NE(std::string(e.what()).find("update conflicts with concurrent update"), std::string::npos)
             << e.what();
     }
-    outro.TRIUD().Rollback();
+    trava.Soltar();
 }
 
 TEST_F(DM, ObservadorRegistraComandosECommits) {

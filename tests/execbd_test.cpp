@@ -175,12 +175,7 @@ TEST_F(ExecBD, SemColunasOuSemChaveFalhaComAMensagemDeSalvar) {
 
 TEST_F(ExecBD, LinhaPresaPorOutraConexaoFalhaNaHora) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (1, 'Ana');");
-    TJanelaTeste janela;
-    TDM outro(janela, t.pasta);
-    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
-    auto trava = outro.NovaQuery(false);
-    trava->DefinirSQL("update cli_clientes set cli_nom = 'Bia' where cli_cod = 1");
-    trava->Executar();
+    TTravaDeOutroPrograma trava(t.banco, "update cli_clientes set cli_nom = 'Bia' where cli_cod = 1");
 
     w.definirTabela("cli_clientes");
     w.adicionar("cli_cod", 1, true);
@@ -190,7 +185,7 @@ TEST_F(ExecBD, LinhaPresaPorOutraConexaoFalhaNaHora) {
     const std::string& texto = t.janela.caixas[0].texto;
     EXPECT_EQ(texto.rfind("Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES.\rErro:\r", 0), 0u);
     EXPECT_NE(texto.find("update conflicts with concurrent update"), std::string::npos) << texto;
-    outro.TRIUD().Rollback();
+    trava.Soltar();
 }
 
 TEST_F(ExecBD, DeletarSemChaveRecusa) {

@@ -211,12 +211,7 @@ TEST_F(Falhas, BancoDesligadoNoMeioDoProcessamentoEReligado) {
 // doubled.
 TEST_F(Falhas, LinhaPresaPorOutraConexao) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (6002, 'Antes');");
-    TJanelaTeste outraJanela;
-    TDM outro(outraJanela, t.pasta);
-    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
-    auto trava = outro.NovaQuery(false);
-    trava->DefinirSQL("update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 6002");
-    trava->Executar();
+    TTravaDeOutroPrograma trava(t.banco, "update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 6002");
 
     Escrever("tres.xml", VariosPedidos(3));
     Ciclo();
@@ -226,8 +221,7 @@ TEST_F(Falhas, LinhaPresaPorOutraConexao) {
     EXPECT_EQ(Arquivos(entrada), std::vector<std::string>{"tres.xml"});
     EXPECT_TRUE(Arquivos(entrada / "processados").empty());
 
-    trava.reset();
-    outro.TRIUD().Rollback();
+    trava.Soltar();
     t.janela.Limpar();
     Ciclo();
     EXPECT_TRUE(Caixas().empty()) << Juntas();

@@ -174,12 +174,7 @@ TEST_F(Processamento, SelecionadoConformeOStatus) {
 // not finished: it stays in the inbox folder "Com erro" with that message.
 TEST_F(Processamento, LinhaBloqueadaPorOutraConexao) {
     t.banco.Executar("insert into cli_clientes (cli_cod, cli_nom) values (5001, 'Nome guardado');");
-    TJanelaTeste outraJanela;
-    TDM outro(outraJanela, t.pasta);
-    ASSERT_TRUE(outro.TentarConexao(t.banco.Config()));
-    auto trava = outro.NovaQuery(false);
-    trava->DefinirSQL("update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 5001");
-    trava->Executar();
+    TTravaDeOutroPrograma trava(t.banco, "update cli_clientes set cli_nom = 'Outro programa' where cli_cod = 5001");
 
     Copiar("processar_8002.xml", "2_pedido.xml");
     lista.AtualizarLista();
@@ -200,8 +195,7 @@ TEST_F(Processamento, LinhaBloqueadaPorOutraConexao) {
     EXPECT_EQ(tp.cdsArquivos.Texto("erros").rfind("Protocolo 8002: " + prefixo.substr(0, prefixo.find('\r')), 0), 0u)
         << tp.cdsArquivos.Texto("erros");
 
-    trava.reset();
-    outro.TRIUD().Rollback();
+    trava.Soltar();
     EXPECT_EQ(Linhas("select cli_nom from cli_clientes where cli_cod = 5001"),
               std::vector<std::string>{"Nome guardado"});
 }

@@ -174,3 +174,15 @@ std::string CatalogoDemo() {
         if (linha.rfind("commit;", 0) != 0) r += linha + "\n";
     return Utf8ParaCp1252(r);
 }
+
+TTravaDeOutroPrograma::TTravaDeOutroPrograma(const TBancoTeste& banco, const std::string& sql)
+    : dm_(std::make_unique<TDM>(janela_, "/nonexistent/")) {
+    if (!dm_->TentarConexao(banco.Config())) throw std::runtime_error("cannot connect to " + banco.Caminho());
+    auto q = dm_->NovaQuery(false);
+    q->DefinirSQL(sql);
+    q->Executar();  // not committed: the rows stay locked
+}
+
+TTravaDeOutroPrograma::~TTravaDeOutroPrograma() { Soltar(); }
+
+void TTravaDeOutroPrograma::Soltar() { dm_->TRIUD().Rollback(); }

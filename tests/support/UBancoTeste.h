@@ -56,3 +56,22 @@ struct TDMTeste {
     TJanelaTeste janela;
     std::unique_ptr<TDM> dm;
 };
+
+// Another program holding rows of the database locked, as the laboratory's
+// main system does: a connection of its own that ran `sql` (an update or a
+// delete) and has not committed. The rows are free again after Soltar or
+// when the object goes away.
+class TTravaDeOutroPrograma {
+public:
+    TTravaDeOutroPrograma(const TBancoTeste& banco, const std::string& sql);
+    ~TTravaDeOutroPrograma();
+    TTravaDeOutroPrograma(const TTravaDeOutroPrograma&) = delete;
+    TTravaDeOutroPrograma& operator=(const TTravaDeOutroPrograma&) = delete;
+
+    // Rolls the other program's change back.
+    void Soltar();
+
+private:
+    TJanelaTeste janela_;
+    std::unique_ptr<TDM> dm_;
+};
