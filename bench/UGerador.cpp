@@ -93,8 +93,40 @@ std::vector<std::string> GerarArquivos(const std::string& pasta, const TOpcoesGe
         char nomeArquivo[32];
         std::snprintf(nomeArquivo, sizeof nomeArquivo, "bench_%05d.xml", a + 1);
         const std::string caminho = pasta + (pasta.empty() || pasta.back() == '/' ? "" : "/") + nomeArquivo;
+        std::string texto = x.str();
+        if (o.Compacto) {
+            std::string enxuto;
+            enxuto.reserve(texto.size());
+            for (std::size_t i = 0; i < texto.size(); ++i) {
+                // Blanks between one element's '>' and the next '<' go.
+                if ((texto[i] == '\n' || texto[i] == ' ') && !enxuto.empty() && enxuto.back() == '>') {
+                    std::size_t j = i;
+                    while (j < texto.size() && (texto[j] == '\n' || texto[j] == ' ')) ++j;
+                    if (j < texto.size() && texto[j] == '<') {
+                        i = j - 1;
+                        continue;
+                    }
+                }
+                enxuto += texto[i];
+            }
+            // An empty element "<x></x>" is written "<x/>".
+            texto.clear();
+            for (std::size_t i = 0; i < enxuto.size(); ++i) {
+                texto += enxuto[i];
+                if (enxuto[i] != '>' || enxuto.compare(i + 1, 2, "</") != 0) continue;
+                const std::size_t abre = texto.rfind('<');
+                const std::size_t fecha = enxuto.find('>', i + 1);
+                const std::string nome = texto.substr(abre + 1, texto.size() - abre - 2);
+                if (abre == std::string::npos || fecha == std::string::npos || nome.empty() || nome[0] == '/' ||
+                    enxuto.compare(i + 3, fecha - i - 3, nome) != 0 || fecha - i - 3 != nome.size())
+                    continue;
+                texto.back() = '/';
+                texto += '>';
+                i = fecha;
+            }
+        }
         std::ofstream f(caminho, std::ios::binary);
-        f << x.str();
+        f << texto;
         if (!f.good()) throw std::runtime_error("não foi possível gravar " + caminho);
         caminhos.push_back(caminho);
     }

@@ -11,6 +11,9 @@ struct TOpcoesGerador {
     int Solicitacoes = 500;       // spread over the files, at least one each
     int ExamesPorSolicitacao = 5;
     std::uint32_t Semente = 20261210;
+    // No line breaks or indentation between elements, empty elements as
+    // "<x/>" (the same content in fewer bytes).
+    bool Compacto = false;
     // Exam visible codes to draw from (those of the catalogue).
     std::vector<std::string> Exames = {"HEMO", "GLI", "URI", "TSH", "T4L", "PCR", "CREA"};
     std::vector<std::string> Materiais = {"Sangue", "Soro", "Urina", "", "Plasma fluoretado"};

@@ -3,10 +3,13 @@
 // with every statement and commit of the data module recorded; then the same
 // record replayed through the bare client interface against a second fresh
 // database. Prints requests per second of both, their ratio, files per second
-// of the scan, and the time of one log write on logs of 1, 10 and 50 MB.
+// of the scan; the import rate of the same files with a 50 MB log.txt already
+// beside the program against the rate with an empty one (the log's ratio);
+// the time to read files of 250, 1000 and 4000 requests into the request
+// tables; and the cost of one rewrite of a log of 1, 10 and 50 MB.
 //
 //   quorvel_bench [--arquivos N] [--solicitacoes N] [--exames N] [--semente N]
-//                 [--escrita-sincrona]
+//                 [--escrita-sincrona] [--sem-log-grande] [--sem-leitura] [--so-leitura]
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +21,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -68,72 +73,47 @@ bool Opcao(int argc, char** argv, const char* nome) {
     return false;
 }
 
-double TempoLog(const std::string& pasta, std::size_t megas) {
+// Fills `caminho` with about `megas` MB of old log lines.
+void CriarLog(const std::string& caminho, std::size_t megas) {
+    std::ofstream f(caminho, std::ios::binary | std::ios::trunc);
+    const std::string linha = "10/12/2026 08:00:00\tLendo solicita\xE7\xE3o 123456 do arquivo de exemplo\r\n";
+    for (std::size_t escrito = 0; escrito < megas * 1024 * 1024; escrito += linha.size()) f << linha;
+}
+
+// One line written through to disk (gathered, handed over, rewritten whole,
+// flushed) on a log of `megas` MB: the cost of one rewrite. Best of three.
+double TempoReescrita(const std::string& pasta, std::size_t megas) {
     const std::string caminho = pasta + "/log_" + std::to_string(megas) + "mb.txt";
-    {
-        std::ofstream f(caminho, std::ios::binary);
-        const std::string linha = "10/12/2026 08:00:00\tLendo solicita\xE7\xE3o 123456 do arquivo de exemplo\r\n";
-        for (std::size_t escrito = 0; escrito < megas * 1024 * 1024; escrito += linha.size()) f << linha;
-    }
+    CriarLog(caminho, megas);
     Log::DefinirArquivo(caminho);
     double melhor = 1e9;
     for (int i = 0; i < 3; ++i) {
         const auto t0 = Relogio::now();
         Log::Gravar("cli_cod = 12345");
+        Log::Concluir();
         melhor = std::min(melhor, Segundos(t0, Relogio::now()));
     }
+    Log::DefinirArquivo(pasta + "/log.txt");
     fs::remove(caminho);
     return melhor;
 }
 
-}  // namespace
+// What the automatic cycle does with the inbox folder `caixa`: scan it
+// (list, read, validate every file), then process every pending file with
+// the boxes answered at once. Records the data module's statements.
+struct TCiclo {
+    double Scan = 0;
+    double Processamento = 0;
+    int Caixas = 0;
+    std::vector<TDM::TRegistro> Registro;
+};
 
-int main(int argc, char** argv) {
-    TOpcoesGerador opcoes;
-    opcoes.Arquivos = Argumento(argc, argv, "--arquivos", 200);
-    opcoes.Solicitacoes = Argumento(argc, argv, "--solicitacoes", 500);
-    opcoes.ExamesPorSolicitacao = Argumento(argc, argv, "--exames", 5);
-    opcoes.Semente = static_cast<std::uint32_t>(Argumento(argc, argv, "--semente", 20261210));
-
-    char modelo[] = "/tmp/quorvel-bench-XXXXXX";
-    if (!::mkdtemp(modelo)) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const std::string pasta = modelo;
-    const std::string caixa = pasta + "/arquivos/";
-    fs::create_directories(caixa);
-    const auto arquivos = GerarArquivos(caixa, opcoes);
-    std::printf("Arquivos: %zu, solicitações: %d, exames por solicitação: %d (semente %u)\n", arquivos.size(),
-                opcoes.Solicitacoes, opcoes.ExamesPorSolicitacao, opcoes.Semente);
-
-    const std::string catalogo = CatalogoDemo();
-    TBancoTeste bancoFerramenta, bancoReplay;
-    bancoFerramenta.Executar(catalogo);
-    bancoReplay.Executar(catalogo);
-    // Each row is committed on its own, so with the server's forced writes
-    // the run measures the disk's flushes more than either client. Both
-    // databases write asynchronously unless --escrita-sincrona is given.
-    const bool sincrona = Opcao(argc, argv, "--escrita-sincrona");
-    if (!sincrona) {
-        for (const TBancoTeste* b : {&bancoFerramenta, &bancoReplay}) {
-            const TConfigBD c = b->Config();
-            const std::string cmd = "gfix -write async -user '" + c.Usuario + "' -password '" + c.Senha + "' '" +
-                                    c.Servidor + ":" + c.Banco + "'";
-            if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "gfix falhou: escrita síncrona mantida\n");
-        }
-    }
-    std::printf("Escrita do servidor: %s\n", sincrona ? "síncrona (forced writes)" : "assíncrona");
-
-    Log::DefinirArquivo(pasta + "/log.txt");
+TCiclo RodarCiclo(const TBancoTeste& banco, const std::string& pasta, const std::string& caixa) {
+    TCiclo r;
     TJanelaAutomatica janela;
     TDM dm(janela, pasta + "/");
-    if (!dm.TentarConexao(bancoFerramenta.Config())) {
-        std::fprintf(stderr, "Sem conexão com o banco de teste\n");
-        return 1;
-    }
-    std::vector<TDM::TRegistro> registro;
-    dm.AoExecutar = [&](const TDM::TRegistro& r) { registro.push_back(r); };
+    if (!dm.TentarConexao(banco.Config())) throw std::runtime_error("Sem conexão com o banco de teste");
+    dm.AoExecutar = [&](const TDM::TRegistro& x) { r.Registro.push_back(x); };
 
     TTabelasPedido tabelas;
     TConfig config;
@@ -149,36 +129,180 @@ int main(int argc, char** argv) {
     const auto t1 = Relogio::now();
     processamento.ProcessarTodos(true);
     const auto t2 = Relogio::now();
-
-    const int processados = static_cast<int>(
-        std::distance(fs::directory_iterator(caixa + "processados"), fs::directory_iterator{}));
-    const double tempoScan = Segundos(t0, t1);
-    const double tempoFerramenta = Segundos(t1, t2);
-    const std::string pedidos = bancoFerramenta.Valor("select count(*) from ped_pedidos");
-    const std::string linhas = bancoFerramenta.Valor("select count(*) from exp_examespedidos");
+    r.Scan = Segundos(t0, t1);
+    r.Processamento = Segundos(t1, t2);
+    r.Caixas = janela.caixas;
     dm.AoExecutar = nullptr;
     dm.Desconectar();
+    return r;
+}
+
+void DesligarEscritaForcada(const TBancoTeste& b) {
+    const TConfigBD c = b.Config();
+    const std::string cmd = "gfix -write async -user '" + c.Usuario + "' -password '" + c.Senha + "' '" +
+                            c.Servidor + ":" + c.Banco + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "gfix falhou: escrita síncrona mantida\n");
+}
+
+// One file of 250, 1000 and 4000 requests read into the request tables
+// (what every scan, selection and import does), best of three.
+void MedirLeitura(const std::string& pasta, const TOpcoesGerador& opcoes) {
+    for (int n : {250, 1000, 4000}) {
+        const std::string pastaLeitura = pasta + "/leitura_" + std::to_string(n);
+        fs::create_directories(pastaLeitura);
+        TOpcoesGerador um = opcoes;
+        um.Arquivos = 1;
+        um.Solicitacoes = n;
+        um.ExamesPorSolicitacao = 5;
+        um.Compacto = true;  // 4000 requests must stay below the 10 MB a request file may have
+        const std::string arquivo = GerarArquivos(pastaLeitura, um).front();
+        TTabelasPedido tabelas;
+        TLeitorPedidos leitor(tabelas);
+        double melhor = 1e9;
+        try {
+            for (int i = 0; i < 3; ++i) {
+                const auto t0 = Relogio::now();
+                leitor.CarregarArquivo(arquivo);
+                melhor = std::min(melhor, Segundos(t0, Relogio::now()));
+            }
+            Log::Concluir();
+        } catch (const std::exception& e) {
+            std::printf("Leitura de um arquivo de %d solicitações (%.1f MB): %s\n", n,
+                        fs::file_size(arquivo) / 1048576.0, Cp1252ParaUtf8(e.what()).c_str());
+            continue;
+        }
+        std::printf("Leitura de um arquivo de %d solicitações (%.1f MB, %d exames): %.3f s\n", n,
+                    fs::file_size(arquivo) / 1048576.0, tabelas.cdsExames.ContarTodas(), melhor);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    TOpcoesGerador opcoes;
+    opcoes.Arquivos = Argumento(argc, argv, "--arquivos", 200);
+    opcoes.Solicitacoes = Argumento(argc, argv, "--solicitacoes", 500);
+    opcoes.ExamesPorSolicitacao = Argumento(argc, argv, "--exames", 5);
+    opcoes.Semente = static_cast<std::uint32_t>(Argumento(argc, argv, "--semente", 20261210));
+    const bool sincrona = Opcao(argc, argv, "--escrita-sincrona");
+    const bool comLogGrande = !Opcao(argc, argv, "--sem-log-grande");
+    const bool comLeitura = !Opcao(argc, argv, "--sem-leitura");
+    const bool soLeitura = Opcao(argc, argv, "--so-leitura");
+
+    char modelo[] = "/tmp/quorvel-bench-XXXXXX";
+    if (!::mkdtemp(modelo)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string pasta = modelo;
+    Log::DefinirSegundoPlano(true);
+    if (soLeitura) {
+        Log::DefinirArquivo(pasta + "/log.txt");
+        MedirLeitura(pasta, opcoes);
+        Log::DefinirArquivo("");
+        fs::remove_all(pasta);
+        return 0;
+    }
+    const std::string caixa = pasta + "/arquivos/";
+    const std::string pastaGrande = pasta + "/grande";
+    const std::string caixaGrande = pastaGrande + "/arquivos/";
+    fs::create_directories(caixa);
+    fs::create_directories(caixaGrande);
+    const auto arquivos = GerarArquivos(caixa, opcoes);
+    GerarArquivos(caixaGrande, opcoes);  // the same files (same seed)
+    std::printf("Arquivos: %zu, solicitações: %d, exames por solicitação: %d (semente %u)\n", arquivos.size(),
+                opcoes.Solicitacoes, opcoes.ExamesPorSolicitacao, opcoes.Semente);
+
+    const std::string catalogo = CatalogoDemo();
+    TBancoTeste bancoFerramenta, bancoReplay;
+    std::unique_ptr<TBancoTeste> bancoGrande;
+    if (comLogGrande) bancoGrande = std::make_unique<TBancoTeste>();
+    std::vector<const TBancoTeste*> bancos{&bancoFerramenta, &bancoReplay};
+    if (bancoGrande) bancos.push_back(bancoGrande.get());
+    for (const TBancoTeste* b : bancos) b->Executar(catalogo);
+    // Each row is committed on its own, so with the server's forced writes
+    // the run measures the disk's flushes more than either client. The
+    // databases write asynchronously unless --escrita-sincrona is given.
+    if (!sincrona)
+        for (const TBancoTeste* b : bancos) DesligarEscritaForcada(*b);
+    std::printf("Escrita do servidor: %s\n", sincrona ? "síncrona (forced writes)" : "assíncrona");
+
+    // As the program runs it: flush points hand the lines to the log's
+    // writer and go on.
+    Log::DefinirSegundoPlano(true);
+    Log::DefinirArquivo(pasta + "/log.txt");
+    TCiclo ferramenta;
+    try {
+        ferramenta = RodarCiclo(bancoFerramenta, pasta, caixa);
+        Log::Concluir();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    const int processados = static_cast<int>(
+        std::distance(fs::directory_iterator(caixa + "processados"), fs::directory_iterator{}));
+    const std::string pedidos = bancoFerramenta.Valor("select count(*) from ped_pedidos");
+    const std::string linhas = bancoFerramenta.Valor("select count(*) from exp_examespedidos");
+    const std::uintmax_t tamanhoLog = fs::file_size(pasta + "/log.txt");
 
     const TConfigBD cfg = bancoReplay.Config();
     const auto t3 = Relogio::now();
-    const TResultadoReplay replay = Reproduzir(registro, cfg.Servidor + ":" + cfg.Banco, cfg.Usuario, cfg.Senha);
+    const TResultadoReplay replay =
+        Reproduzir(ferramenta.Registro, cfg.Servidor + ":" + cfg.Banco, cfg.Usuario, cfg.Senha);
     const double tempoReplay = Segundos(t3, Relogio::now());
 
+    const double tempoFerramenta = ferramenta.Processamento;
     const double porSegFerramenta = opcoes.Solicitacoes / tempoFerramenta;
     const double porSegReplay = opcoes.Solicitacoes / tempoReplay;
     std::printf("Arquivos movidos para processados: %d de %zu; pedidos gravados: %s; linhas de exame: %s\n",
                 processados, arquivos.size(), pedidos.c_str(), linhas.c_str());
-    std::printf("Caixas de mensagem mostradas: %d\n", janela.caixas);
+    std::printf("Caixas de mensagem mostradas: %d\n", ferramenta.Caixas);
     std::printf("Instruções gravadas: %d, commits: %d (erros no replay: %d)\n", replay.Instrucoes, replay.Commits,
                 replay.Erros);
-    std::printf("Leitura da pasta (scan + validação): %.2f s, %.1f arquivos/s\n", tempoScan,
-                arquivos.size() / tempoScan);
-    std::printf("Ferramenta (processar todos): %.2f s, %.1f solicitações/s\n", tempoFerramenta, porSegFerramenta);
+    std::printf("Leitura da pasta (scan + validação): %.2f s, %.1f arquivos/s\n", ferramenta.Scan,
+                arquivos.size() / ferramenta.Scan);
+    std::printf("Ferramenta (processar todos): %.2f s, %.1f solicitações/s (log.txt ao fim: %.1f MB)\n",
+                tempoFerramenta, porSegFerramenta, tamanhoLog / 1048576.0);
     std::printf("Replay no cliente puro:       %.2f s, %.1f solicitações/s\n", tempoReplay, porSegReplay);
     std::printf("Razão ferramenta / replay (tempo): %.2f\n", tempoFerramenta / tempoReplay);
-    for (std::size_t mb : {1, 10, 50})
-        std::printf("Log.Gravar com log.txt de %zu MB: %.1f ms\n", mb, TempoLog(pasta, mb) * 1000);
 
+    if (bancoGrande) {
+        // The same files on a fresh database, with months of log beside the
+        // program; rate of the whole cycle (scan and import) against the
+        // first run's.
+        CriarLog(pastaGrande + "/log.txt", 50);
+        Log::DefinirArquivo(pastaGrande + "/log.txt");
+        try {
+            const auto t0 = Relogio::now();
+            const TCiclo grande = RodarCiclo(*bancoGrande, pastaGrande, caixaGrande);
+            Log::Concluir();
+            const double comEspera = Segundos(t0, Relogio::now());
+            const double vazio = ferramenta.Scan + ferramenta.Processamento;
+            const double cheio = grande.Scan + grande.Processamento;
+            std::printf("Ciclo (scan + processar todos), log.txt vazio:    %.2f s, %.1f solicitações/s\n", vazio,
+                        opcoes.Solicitacoes / vazio);
+            std::printf("Ciclo (scan + processar todos), log.txt de 50 MB: %.2f s, %.1f solicitações/s "
+                        "(processar todos %.2f s; até a última linha no disco %.2f s)\n",
+                        cheio, opcoes.Solicitacoes / cheio, grande.Processamento, comEspera);
+            std::printf("Razão do log (taxa com 50 MB / taxa com log vazio): %.2f\n", vazio / cheio);
+            std::printf("Pedidos gravados com log de 50 MB: %s\n",
+                        bancoGrande->Valor("select count(*) from ped_pedidos").c_str());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+        Log::DefinirArquivo(pasta + "/log.txt");
+        fs::remove(pastaGrande + "/log.txt");
+    }
+
+    if (comLeitura) MedirLeitura(pasta, opcoes);
+
+    for (std::size_t mb : {1, 10, 50})
+        std::printf("Uma reescrita do log.txt de %zu MB (uma linha até o disco): %.1f ms\n", mb,
+                    TempoReescrita(pasta, mb) * 1000);
+
+    Log::DefinirArquivo("");
     fs::remove_all(pasta);
     return 0;
 }

@@ -418,24 +418,32 @@ void TTabela::Gravar() {
     // The row takes its place by a search in the order: the other rows stay
     // ordered, so saving costs a search and a move of pointers, not a sort.
     std::unique_ptr<TLinha> dono;
+    std::ptrdiff_t antes = -1;  // the edited row's old place
     if (estado_ == TEstadoTabela::Inserindo) {
         dono = std::make_unique<TLinha>();
         dono->seq = proximaSeq_++;
         dono->valores = std::move(buffer_);
     } else {
         // Out of its place and its index group by the values it had.
-        const auto it = Posicao(linhas_, atual_);
-        const auto i = it - linhas_.cbegin();
+        antes = Posicao(linhas_, atual_) - linhas_.cbegin();
         DesindexarLinha(atual_);
-        dono = std::move(linhas_[static_cast<std::size_t>(i)]);
-        linhas_.erase(linhas_.begin() + i);
+        dono = std::move(linhas_[static_cast<std::size_t>(antes)]);
+        linhas_.erase(linhas_.begin() + antes);
         dono->valores = std::move(buffer_);
     }
     TLinha* linha = dono.get();
-    linhas_.insert(linhas_.begin() + static_cast<std::ptrdiff_t>(Lugar(linhas_, *linha)), std::move(dono));
+    const auto lugar = static_cast<std::ptrdiff_t>(Lugar(linhas_, *linha));
+    linhas_.insert(linhas_.begin() + lugar, std::move(dono));
     IndexarLinha(linha);
     DescartarPendente();
-    RecalcularVisiveis(linha);
+    if (mestre_) {
+        RecalcularVisiveis(linha);
+    } else {
+        // The visible set is the whole table: the same move as in linhas_.
+        if (antes >= 0) visiveis_.erase(visiveis_.begin() + antes);
+        visiveis_.insert(visiveis_.begin() + lugar, linha);
+        atual_ = linha;
+    }
     fim_ = false;
     CursorMudou();
 }

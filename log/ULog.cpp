@@ -100,29 +100,48 @@ struct TIdentidade {
 
 // Checks, before a line is taken, that the file can be rewritten with
 // `acrescimo` more bytes; throws EErro as the rewrite itself would fail.
-void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo) {
-    const std::string alvo = Alvo(caminho);
+// `livre` remembers the disk's free space of the last look (bytes, and when):
+// the disk is asked again when the content would take more than half of it,
+// or a second later.
+struct TEspacoLivre {
+    std::uint64_t bytes = 0;
+    std::chrono::steady_clock::time_point quando{};
+};
+
+void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspacoLivre& livre) {
     struct stat info {};
+    std::string alvo = caminho;
+    bool existe = ::lstat(caminho.c_str(), &info) == 0;
+    if (existe && S_ISLNK(info.st_mode)) {
+        alvo = Alvo(caminho);
+        existe = ::stat(alvo.c_str(), &info) == 0;
+    }
     std::uint64_t tamanho = acrescimo;
-    if (::stat(alvo.c_str(), &info) == 0) {
+    if (existe) {
         if (!S_ISREG(info.st_mode)) throw FalhaGravacao(caminho, EISDIR);
-        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(alvo.c_str(), W_OK) != 0)
+        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
-        if (::access(alvo.c_str(), R_OK) != 0) throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+        if (::access(alvo.c_str(), R_OK | W_OK) != 0) {
+            if (::access(alvo.c_str(), W_OK) != 0) throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
+            throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+        }
         tamanho += static_cast<std::uint64_t>(info.st_size);
     } else if (errno != ENOENT) {
         throw FalhaGravacao(caminho, errno);
     }
     // The new content goes to a new file beside the old one.
     const std::string pasta = PastaDe(alvo);
-    if (::access(pasta.c_str(), W_OK | X_OK) != 0) throw FalhaGravacao(caminho, errno);
+    if (!existe && ::access(pasta.c_str(), W_OK | X_OK) != 0) throw FalhaGravacao(caminho, errno);
     rlimit limite{};
     if (::getrlimit(RLIMIT_FSIZE, &limite) == 0 && limite.rlim_cur != RLIM_INFINITY && tamanho > limite.rlim_cur)
         throw FalhaGravacao(caminho, EFBIG);
-    struct statvfs disco {};
-    if (::statvfs(pasta.c_str(), &disco) == 0) {
+    const auto agora = std::chrono::steady_clock::now();
+    if (tamanho > livre.bytes / 2 || agora - livre.quando > std::chrono::seconds(1)) {
+        struct statvfs disco {};
+        if (::statvfs(pasta.c_str(), &disco) != 0) return;
         const std::uint64_t blocos = ::geteuid() == 0 ? disco.f_bfree : disco.f_bavail;
-        if (blocos * disco.f_frsize < tamanho) throw FalhaGravacao(caminho, ENOSPC);
+        livre = {blocos * disco.f_frsize, agora};
+        if (livre.bytes < tamanho) throw FalhaGravacao(caminho, ENOSPC);
     }
 }
 
@@ -203,7 +222,7 @@ public:
         const std::string caminho = caminho_;
         const std::uint64_t acrescimo = bytesPendentes_ + texto.size();
         trava.unlock();
-        ConferirGravavel(caminho, acrescimo);
+        ConferirGravavel(caminho, acrescimo, livre_);
         trava.lock();
         const bool primeira = reunidas_.empty();
         if (primeira) primeiraReunida_ = Relogio::now();
@@ -412,6 +431,7 @@ private:
     std::string caminho_;
     std::function<TDataHora()> relogio_;
     bool segundoPlano_ = false;
+    TEspacoLivre livre_;  // only Gravar's thread
 
     std::vector<std::string> reunidas_;   // gathered, oldest first; each ends in CR LF
     Relogio::time_point primeiraReunida_{};
