@@ -84,6 +84,7 @@ int TServico::Executar() {
     TLeitorPedidos leitor(tabelas);
     TValidacao validacao(tabelas, dm, janela_);
     TListaArquivos lista(tabelas, leitor, validacao, janela_, config.Diretorio);
+    lista.Gravacao().DefinirSegundos(config.SegundosArquivoEstavel);
     TProcessamento processamento(dm, tabelas, config, janela_, lista);
     const TCicloAutomatico::TTrabalho listarEProcessar = TCicloAutomatico::ListarEProcessar(lista, processamento);
 

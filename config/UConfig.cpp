@@ -1,10 +1,12 @@
 #include "config/UConfig.h"
 
 #include "db/UDM.h"
+#include "inbox/UGravacao.h"
 
 void LerConfigAplicacao(TDM& dm, TConfig& config) {
     const char* const secao = "aplicacao";
     config.ModoProcessamento = dm.LerConfigXML(secao, "modo_processamento", "manual");
     config.Frequencia = dm.LerConfigXML(secao, "frequencia", "1");
     config.DataColetaComDataPedido = dm.LerConfigXML(secao, "data_coleta_com_data_pedido", "sim") == "sim";
+    config.SegundosArquivoEstavel = LerSegundosArquivoEstavel(dm.LerConfigXML(secao, "segundos_arquivo_estavel", "5"));
 }

@@ -13,10 +13,14 @@ struct TConfig {
     std::string ModoProcessamento;   // as read: "manual", "automatico" or other
     std::string Frequencia;          // as read, minutes
     bool DataColetaComDataPedido = true;
+    // Seconds a request file's last write must lie before a scan
+    // (segundos_arquivo_estavel, 0 to 300; 0 = no guard).
+    int SegundosArquivoEstavel = 5;
 };
 
-// Reads modo_processamento (default "manual"), frequencia (default "1") and
-// data_coleta_com_data_pedido (default "sim"; true only for exactly "sim")
+// Reads modo_processamento (default "manual"), frequencia (default "1"),
+// data_coleta_com_data_pedido (default "sim"; true only for exactly "sim") and
+// segundos_arquivo_estavel (as LerSegundosArquivoEstavel: 0 to 300, else 5)
 // from section "aplicacao" through the data module, in this order, into
 // `config`; Diretorio is left as it is. Stores nothing. An error of
 // config.xml (not well-formed, unreadable) goes to the caller with `config`

@@ -133,7 +133,9 @@ void TListaArquivos::HabilitarBotoes() {
 
 void TListaArquivos::AtualizarLista() {
     if (AoMostrarDiretorio) AoMostrarDiretorio(NomeArquivoParaCp1252(diretorio_));
-    const std::vector<TFile> lista = ListarArquivos(diretorio_, "*.xml");
+    // Files still being written wait for a later scan: not listed, read,
+    // validated or moved, no box and no log line.
+    const std::vector<TFile> lista = gravacao_.Estaveis(ListarArquivos(diretorio_, "*.xml"), emGravacao_);
 
     TTabela& arquivos = tabelas_.cdsArquivos;
     arquivos.Esvaziar();
@@ -174,7 +176,7 @@ void TListaArquivos::AtualizarLista() {
         janela_.Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
     }
     HabilitarBotoes();
-    janela_.MostrarProgresso("");
+    janela_.MostrarProgresso(TextoArquivosEmGravacao(emGravacao_));
 
     if (antigos > 0 && !janela_.Encerrando() &&
         janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"

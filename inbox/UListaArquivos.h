@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/UJanela.h"
+#include "inbox/UGravacao.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UTabelasPedido.h"
 #include "inbox/UValidacao.h"
@@ -29,6 +30,13 @@ public:
 
     const std::string& Diretorio() const { return diretorio_; }
 
+    // The guard against files still being written. Off (0 seconds) until the
+    // settings in force set it: the window and the service give it
+    // config.xml's segundos_arquivo_estavel (LerSegundosArquivoEstavel).
+    TGuardaGravacao& Gravacao() { return gravacao_; }
+    // The files the last scan left out as still being written.
+    int EmGravacao() const { return emGravacao_; }
+
     // Shows the inbox folder's path (the window's lbDiretorio), as display
     // text in Windows-1252.
     std::function<void(const std::string&)> AoMostrarDiretorio;
@@ -39,6 +47,9 @@ public:
     // Scans the inbox folder and rebuilds the file list:
     // - shows the folder; lists its "*.xml" files (letter case ignored). A
     //   listing failure (EErro) goes to the caller before the list is touched;
+    // - leaves out the files still being written (Gravacao()): they are not
+    //   listed, read, validated or moved, get no box and no log line, and
+    //   are counted in EmGravacao();
     // - empties the list; for each file: progress "Lendo arquivo <name>", a
     //   row nome_arquivo = path, status 0, data_horario = last write, saved
     //   (which reads it); then ValidarArquivo, and status -1 when it fails.
@@ -51,7 +62,9 @@ public:
     // - goes to the first row (reads its file; an empty list empties the
     //   request tables). A first file that cannot be read is shown in an
     //   error box and the scan goes on;
-    // - HabilitarBotoes, clears the progress text;
+    // - HabilitarBotoes; the progress text becomes the count of the files
+    //   left out ("1 arquivo ainda em gravação", "N arquivos ainda em
+    //   gravação"), or the empty text when there is none;
     // - when some listed file was last written before today (local
     //   midnight), asks "Existe(m) arquivos não processados de outros dias."
     //   CR LF "Deseja movê-los para a pasta de arquivos PROCESSADOS?" (Yes /
@@ -93,4 +106,6 @@ private:
     TValidacao& validacao_;
     IJanela& janela_;
     std::string diretorio_;
+    TGuardaGravacao gravacao_;
+    int emGravacao_ = 0;
 };

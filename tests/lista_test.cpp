@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,6 +21,8 @@
 
 #include "app/UErro.h"
 #include "app/UTexto.h"
+#include "config/UConfig.h"
+#include "inbox/UGravacao.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
 
@@ -376,3 +381,119 @@ INSTANTIATE_TEST_SUITE_P(Nomes, MoverNomeLongo,
                                            Repetir("\xC3\xA7", 125) + "a.xml"),  // 255 bytes, 126 characters
                          [](const auto& info) { return std::to_string(info.param.size()) + "_" +
                                                        std::to_string(info.index); });
+
+// ---- files still being written ----
+
+namespace {
+
+using TRelogio = std::chrono::system_clock;
+
+// Sets the file's last write to `t`.
+void DefinirEscrita(const fs::path& p, TRelogio::time_point t) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+    const timespec tempo{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    const timespec tempos[2] = {tempo, tempo};
+    ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), tempos, 0), 0);
+}
+
+struct TCasoGravacao {
+    const char* nome;
+    std::optional<std::string> chave;  // segundos_arquivo_estavel in config.xml; nullopt: no such key
+    int escritaHa;                     // seconds between the last write and the scan (< 0: in the future)
+    bool listado;
+};
+
+class GravacaoTeste : public ListaTeste, public ::testing::WithParamInterface<TCasoGravacao> {};
+
+}  // namespace
+
+// One scan with N from config.xml and "now" from a clock of the test.
+TEST_P(GravacaoTeste, SoArquivosAssentadosSaoListados) {
+    const TCasoGravacao& c = GetParam();
+    TDM& dm = *ambiente_->dm;
+    fs::remove(dm.Pasta() + "config.xml");
+    if (c.chave) dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", *c.chave);
+    TConfig config;
+    LerConfigAplicacao(dm, config);
+    fs::remove(dm.Pasta() + "config.xml");
+
+    const TRelogio::time_point agora = TRelogio::now();
+    lista.Gravacao() = TGuardaGravacao(config.SegundosArquivoEstavel, [&] { return agora; });
+    Copiar("valido.xml", "a.xml");
+    DefinirEscrita(entrada / "a.xml", agora - std::chrono::seconds(c.escritaHa));
+
+    lista.AtualizarLista();
+
+    EXPECT_TRUE(janela.caixas.empty());
+    if (c.listado) {
+        EXPECT_EQ(Linhas(), std::vector<std::string>{"a.xml Pendente"});
+        EXPECT_EQ(lista.EmGravacao(), 0);
+        EXPECT_EQ(janela.progressoAtual, "");
+    } else {
+        EXPECT_TRUE(Linhas().empty());
+        EXPECT_EQ(lista.EmGravacao(), 1);
+        EXPECT_EQ(janela.progressoAtual, "1 arquivo ainda em grava\xE7\xE3o");
+        EXPECT_EQ(std::count(janela.progressos.begin(), janela.progressos.end(), "Lendo arquivo a.xml"), 0);
+        EXPECT_EQ(Ler(raiz / "log.txt").find("a.xml"), std::string::npos) << "no log line";
+        EXPECT_TRUE(fs::exists(entrada / "a.xml"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, GravacaoTeste,
+    ::testing::Values(TCasoGravacao{"recem_gravado", "5", 1, false},
+                      TCasoGravacao{"gravado_ha_N_segundos", "5", 5, true},
+                      TCasoGravacao{"N_zero_desliga_a_guarda", "0", 0, true},
+                      TCasoGravacao{"N_maior", "300", 299, false},
+                      TCasoGravacao{"chave_ausente_vale_5", std::nullopt, 4, false},
+                      TCasoGravacao{"chave_ausente_gravado_ha_5", std::nullopt, 5, true},
+                      TCasoGravacao{"chave_abc_vale_5", "abc", 4, false},
+                      TCasoGravacao{"chave_acima_de_300_vale_5", "301", 6, true},
+                      TCasoGravacao{"escrita_no_futuro", "5", -3600, false}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+// A last write in the future (a share whose clock runs ahead) holds a file
+// back only until its size and last write stay unchanged for N seconds; a
+// file half written is never read meanwhile (it would raise a box).
+TEST_F(ListaTeste, EscritaNoFuturoAssentaDepoisDeNSegundosSemMudanca) {
+    TRelogio::time_point agora = TRelogio::now();
+    lista.Gravacao() = TGuardaGravacao(5, [&] { return agora; });
+    const TRelogio::time_point inicio = agora;
+    const TRelogio::time_point futuro = agora + std::chrono::hours(1);
+    const std::string completo = Ler(kDados + "valido.xml");
+    Escrever(entrada / "a.xml", completo.substr(0, completo.size() / 2));
+    DefinirEscrita(entrada / "a.xml", futuro);
+    Copiar("valido.xml", "b.xml");
+    DefinirEscrita(entrada / "b.xml", inicio);
+    auto avancar = [&](int segundos) {
+        agora = inicio + std::chrono::seconds(segundos);
+        lista.AtualizarLista();
+    };
+
+    avancar(0);
+    EXPECT_TRUE(Linhas().empty());
+    EXPECT_EQ(janela.progressoAtual, "2 arquivos ainda em grava\xE7\xE3o");
+
+    Escrever(entrada / "a.xml", completo);  // the rest arrives: the observation starts again
+    DefinirEscrita(entrada / "a.xml", futuro);
+    avancar(3);
+    EXPECT_TRUE(Linhas().empty());
+    EXPECT_EQ(lista.EmGravacao(), 2);
+
+    avancar(7);  // b.xml written 7 s ago; a.xml unchanged for 4 s
+    EXPECT_EQ(Linhas(), std::vector<std::string>{"b.xml Pendente"});
+    EXPECT_EQ(janela.progressoAtual, "1 arquivo ainda em grava\xE7\xE3o");
+
+    avancar(8);
+    EXPECT_EQ(Linhas(), (std::vector<std::string>{"a.xml Pendente", "b.xml Pendente"}));
+    EXPECT_EQ(janela.progressoAtual, "");
+    EXPECT_TRUE(janela.caixas.empty()) << janela.caixas.front().texto;
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1");
+}
+
+TEST(LerSegundosArquivoEstavel, NumeroDe0A300OuOPadrao) {
+    const std::pair<const char*, int> casos[] = {{"0", 0},    {"5", 5},     {"300", 300}, {" 12 ", 12}, {"007", 7},
+                                                 {"", 5},     {"  ", 5},    {"abc", 5},   {"-1", 5},    {"301", 5},
+                                                 {"2.5", 5},  {"2,5", 5},   {"1e2", 5},   {"0x10", 5},  {"99999999999", 5}};
+    for (const auto& [texto, segundos] : casos) EXPECT_EQ(LerSegundosArquivoEstavel(texto), segundos) << texto;
+}

@@ -95,6 +95,10 @@ TEST(PontaAPonta, ModoAutomaticoImportaArquivoSozinho) {
     fs::create_directories(pasta / "arquivos");
     const fs::path amostra = fs::path(QUORVEL_DEMO) / "pedido_100231.xml";
     fs::copy_file(amostra, pasta / "arquivos" / "pedido_100231.xml");
+    // Delivered a while ago: a file written in the last seconds waits as still
+    // being written.
+    fs::last_write_time(pasta / "arquivos" / "pedido_100231.xml",
+                        fs::file_time_type::clock::now() - std::chrono::seconds(10));
 
     const TConfigBD cfg = banco.Config();
     {

@@ -146,6 +146,8 @@ protected:
         fs::remove_all(pasta);
     }
 
+    // The tests' request files are complete when written: no wait for files
+    // still being written (segundos_arquivo_estavel 0).
     void EscreverConfig(const std::string& frequencia) {
         const TConfigBD cfg = banco.Config();
         std::ofstream f(pasta / "config.xml", std::ios::trunc);
@@ -153,7 +155,7 @@ protected:
           << "  <DB servidor=\"" << cfg.Servidor << "\" banco=\"" << cfg.Banco << "\" usuario=\"" << cfg.Usuario
           << "\" senha=\"" << cfg.Senha << "\"/>\n"
           << "  <aplicacao modo_processamento=\"manual\" frequencia=\"" << frequencia
-          << "\" data_coleta_com_data_pedido=\"nao\"/>\n</Configuration>\n";
+          << "\" data_coleta_com_data_pedido=\"nao\" segundos_arquivo_estavel=\"0\"/>\n</Configuration>\n";
     }
 
     void Demo(const std::string& nome) { fs::copy_file(fs::path(QUORVEL_DEMO) / nome, entrada / nome); }

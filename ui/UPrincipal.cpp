@@ -337,6 +337,8 @@ void TFPrincipal::FormShow() {
     Config.ModoProcessamento = dm_.LerConfigXML(kSecao, "modo_processamento", "manual");
     Config.Frequencia = dm_.LerConfigXML(kSecao, "frequencia", "1");
     Config.DataColetaComDataPedido = dm_.LerConfigXML(kSecao, "data_coleta_com_data_pedido", "sim") == "sim";
+    Config.SegundosArquivoEstavel = LerSegundosArquivoEstavel(dm_.LerConfigXML(kSecao, "segundos_arquivo_estavel", "5"));
+    lista_->Gravacao().DefinirSegundos(Config.SegundosArquivoEstavel);
     {
         const QSignalBlocker semAviso(cbDataColetaComDataPedido);
         cbDataColetaComDataPedido->setChecked(Config.DataColetaComDataPedido);

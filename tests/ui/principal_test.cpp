@@ -92,6 +92,13 @@ void Mostrar(TFPrincipal& f) {
     QTRY_VERIFY(f.Exibida());
 }
 
+// A last write of today that is old enough for the scan: files written in
+// the last seconds (segundos_arquivo_estavel, 5 by default) wait as still
+// being written.
+std::filesystem::file_time_type EscritoHaPouco() {
+    return std::filesystem::file_time_type::clock::now() - std::chrono::seconds(10);
+}
+
 bool HoraEntre(const QString& hora, const QDateTime& de, const QDateTime& ate) {
     return hora == de.toString("hh:mm") || hora == ate.toString("hh:mm");
 }
@@ -492,7 +499,7 @@ private slots:
         std::filesystem::create_directories(caixa);
         for (const char* nome : {"a.xml", "b.xml"}) {
             std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/valido.xml", caixa + nome);
-            std::filesystem::last_write_time(caixa + nome, std::filesystem::file_time_type::clock::now());
+            std::filesystem::last_write_time(caixa + nome, EscritoHaPouco());
         }
         const std::string pedidos = base->banco.Valor("select count(*) from ped_pedidos");
         auto f = NovaJanela();
@@ -679,7 +686,7 @@ private slots:
         for (const char* nome : {"valido.xml", "sem_sexo.xml"}) {
             std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/" + nome, caixa + nome,
                                        std::filesystem::copy_options::overwrite_existing);
-            std::filesystem::last_write_time(caixa + nome, std::filesystem::file_time_type::clock::now());
+            std::filesystem::last_write_time(caixa + nome, EscritoHaPouco());
         }
         auto f = NovaJanela();
         f->deVerdade = true;
@@ -753,7 +760,7 @@ private slots:
         std::filesystem::remove_all(caixa);
         std::filesystem::create_directories(caixa);
         std::filesystem::copy_file(std::string(QUORVEL_DADOS_TESTE) + "/lista/valido.xml", caixa + "valido.xml");
-        std::filesystem::last_write_time(caixa + "valido.xml", std::filesystem::file_time_type::clock::now());
+        std::filesystem::last_write_time(caixa + "valido.xml", EscritoHaPouco());
         auto f = NovaJanela();
         f->deVerdade = true;
         Mostrar(*f);
