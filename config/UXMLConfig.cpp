@@ -8,6 +8,7 @@
 
 #include "app/UArquivoSeguro.h"
 #include "app/UErro.h"
+#include "app/UErroXML.h"
 #include "app/UTexto.h"
 
 namespace {
@@ -38,7 +39,7 @@ void GuardarErro(void* dados, xmlError* erro) {
     auto* primeiro = ctxt ? static_cast<TPrimeiroErro*>(ctxt->_private) : nullptr;
     if (primeiro == nullptr || primeiro->houve || erro == nullptr || erro->level < XML_ERR_ERROR) return;
     primeiro->houve = true;
-    primeiro->motivo = erro->message ? erro->message : "";
+    primeiro->motivo = DescricaoErroXML(*erro);
     primeiro->linha = erro->line;
 }
 
@@ -89,7 +90,8 @@ TXMLConfig::TXMLConfig(const std::string& arquivo) : fileName_(arquivo) {
     }
 
     std::unique_ptr<xmlParserCtxt, TLiberaContexto> ctxt(xmlNewParserCtxt());
-    if (!ctxt) throw EErroXML(kErroNoArquivo + arquivo + ": sem mem\xF3ria para o analisador XML");
+    if (!ctxt)
+        throw EErroXML(kErroNoArquivo + NomeArquivoParaCp1252(arquivo) + ": sem mem\xF3ria para o analisador XML");
     TPrimeiroErro primeiro;
     ctxt->_private = &primeiro;
     ctxt->userData = ctxt.get();
@@ -103,24 +105,23 @@ TXMLConfig::TXMLConfig(const std::string& arquivo) : fileName_(arquivo) {
         if (doc != nullptr) xmlFreeDoc(doc);
         if (!primeiro.houve) {
             const xmlError* erro = xmlCtxtGetLastError(ctxt.get());
-            primeiro.motivo = erro && erro->message ? erro->message : "Document is empty";
+            primeiro.motivo = erro ? DescricaoErroXML(*erro) : "Documento vazio";
             primeiro.linha = erro ? erro->line : 0;
         }
-        std::string motivo = primeiro.motivo;
-        while (!motivo.empty() && (motivo.back() == '\n' || motivo.back() == '\r')) motivo.pop_back();
         const int linha = primeiro.linha > 0 ? primeiro.linha : 1;
-        throw EErroXML(kErroNoArquivo + arquivo + ", linha " + std::to_string(linha) + ": " +
-                       Utf8ParaCp1252(motivo));
+        throw EErroXML(kErroNoArquivo + NomeArquivoParaCp1252(arquivo) + ", linha " + std::to_string(linha) + ": " +
+                       primeiro.motivo);
     }
     document_.reset(doc);
     const xmlDtd* dtd = doc->intSubset;
     if ((dtd != nullptr && (dtd->entities != nullptr || dtd->pentities != nullptr)) ||
         doc->extSubset != nullptr) {
         // "...: declarações de entidade não são aceitas"
-        throw EErroXML(kErroNoArquivo + arquivo + ": declara\xE7\xF5" "es de entidade n\xE3o s\xE3o aceitas");
+        throw EErroXML(kErroNoArquivo + NomeArquivoParaCp1252(arquivo) +
+                       ": declara\xE7\xF5" "es de entidade n\xE3o s\xE3o aceitas");
     }
     if (xmlDocGetRootElement(doc) == nullptr) {
-        throw EErroXML(kErroNoArquivo + arquivo + ", linha 1: Document is empty");
+        throw EErroXML(kErroNoArquivo + NomeArquivoParaCp1252(arquivo) + ", linha 1: Documento vazio");
     }
 }
 
@@ -191,7 +192,7 @@ void TXMLConfig::Save() {
     xmlDocDumpFormatMemoryEnc(document_.get(), &saida, &tamanho, "UTF-8", 1);
     if (saida == nullptr) {
         // "Não foi possível gerar o arquivo de configuração "
-        throw EErro("N\xE3o foi poss\xEDvel gerar o arquivo de configura\xE7\xE3o " + fileName_);
+        throw EErro("N\xE3o foi poss\xEDvel gerar o arquivo de configura\xE7\xE3o " + NomeArquivoParaCp1252(fileName_));
     }
     std::string conteudo(reinterpret_cast<const char*>(saida), static_cast<std::size_t>(tamanho));
     xmlFree(saida);

@@ -313,6 +313,7 @@ TEST_F(XMLConfigTeste, BackupCopiaOArquivoAnterior) {
 
 // ---- failures ----
 
+// The line and the parser's reason, told in Portuguese.
 TEST_F(XMLConfigTeste, ArquivoMalFormadoDaEErroXMLComALinhaENaoEhTocado) {
     struct TCaso {
         const char* nome;
@@ -320,12 +321,13 @@ TEST_F(XMLConfigTeste, ArquivoMalFormadoDaEErroXMLComALinhaENaoEhTocado) {
         const char* linha;
     };
     const TCaso casos[] = {
-        {"vazio", "", "linha 1"},
-        {"so_espacos", "   \n\n", "linha 3"},
+        {"vazio", "", ", linha 1: Documento vazio"},
+        {"so_espacos", "   \n\n", ", linha 3: Nenhum elemento encontrado no in\xED" "cio do documento ('<' esperado)"},
         {"tag_nao_fechada", "<?xml version=\"1.0\"?>\n<Configuration>\n  <DB servidor=\"A\">\n</Configuration>\n",
-         "linha 4"},
-        {"aspas_faltando", "<Configuration>\n<DB servidor=A/>\n</Configuration>", "linha 2"},
-        {"texto_qualquer", "isto nao e xml", "linha 1"},
+         ", linha 4: A tag de abertura DB (linha 3) n\xE3o corresponde \xE0 tag de fechamento Configuration"},
+        {"aspas_faltando", "<Configuration>\n<DB servidor=A/>\n</Configuration>",
+         ", linha 2: Valor de atributo sem aspas (\" ou ' esperado)"},
+        {"texto_qualquer", "isto nao e xml", ", linha 1: Nenhum elemento encontrado no in\xED" "cio do documento ('<' esperado)"},
     };
     for (const TCaso& c : casos) {
         SCOPED_TRACE(c.nome);
