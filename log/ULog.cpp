@@ -22,6 +22,7 @@
 
 #include "app/UArquivoSeguro.h"
 #include "app/UErro.h"
+#include "app/UTexto.h"
 
 namespace {
 
@@ -38,10 +39,10 @@ const std::string kNaoGravou = "N\xE3o foi poss\xEDvel gravar o arquivo ";
 // "Não foi possível ler o arquivo "
 const std::string kNaoLeu = "N\xE3o foi poss\xEDvel ler o arquivo ";
 
-std::string DescricaoSistema(int erro) { return std::system_category().message(erro); }
+std::string DescricaoSistema(int erro) { return DescricaoErroSistema(erro); }
 
 EErro FalhaGravacao(const std::string& caminho, int erro) {
-    return EErro(kNaoGravou + caminho + ": " + DescricaoSistema(erro));
+    return EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
 }
 
 // Appends the lines of `texto` to `saida`, each ended by CR LF. Lines end at
@@ -120,10 +121,12 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
     if (existe) {
         if (!S_ISREG(info.st_mode)) throw FalhaGravacao(caminho, EISDIR);
         if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
+            throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": arquivo somente leitura");
         if (::access(alvo.c_str(), R_OK | W_OK) != 0) {
-            if (::access(alvo.c_str(), W_OK) != 0) throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
-            throw EErro(kNaoLeu + caminho + ": " + DescricaoSistema(errno));
+            if (::access(alvo.c_str(), W_OK) != 0)
+                throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": arquivo somente leitura");
+            const int erro = errno;
+            throw EErro(kNaoLeu + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
         }
         tamanho += static_cast<std::uint64_t>(info.st_size);
     } else if (errno != ENOENT) {
@@ -337,7 +340,7 @@ private:
             existe = true;
             if (!S_ISREG(info.st_mode)) throw FalhaGravacao(caminho, EISDIR);
             if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(alvo.c_str(), W_OK) != 0)
-                throw EErro(kNaoGravou + caminho + ": arquivo somente leitura");
+                throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": arquivo somente leitura");
         } else if (errno != ENOENT) {
             throw FalhaGravacao(caminho, errno);
         }
