@@ -12,6 +12,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,7 +30,13 @@ namespace {
 using Relogio = std::chrono::steady_clock;
 
 // Gathered lines wait at most this long for a flush point.
-constexpr auto kPrazo = std::chrono::seconds(1);
+constexpr auto kPrazo = std::chrono::milliseconds(500);
+// Rewrites nobody waits for start at least this far apart: lines handed over
+// in between go into one rewrite. Each rewrite forces the disk (the file,
+// then the folder), which a database committing every row on forced writes
+// waits for as well. Handed-over lines still reach the disk within this
+// interval and one rewrite's time.
+constexpr auto kIntervalo = std::chrono::milliseconds(300);
 // The cached content is kept in pieces (one per rewrite, newest last); past
 // this many the newer pieces are joined into one.
 constexpr std::size_t kMaxPartes = 32;
@@ -180,6 +187,9 @@ bool EscreverTudo(int fd, const std::string& texto) {
     return true;
 }
 
+class TEstado;
+TEstado& Estado();
+
 // The log's state: the path, the gathered lines, the lines handed to the
 // writer, the writer thread and the cached content of the file.
 class TEstado {
@@ -238,7 +248,13 @@ public:
     void Descarregar(bool esperar) {
         std::unique_lock trava(*mutex_);
         const std::uint64_t ate = Entregar();
-        if (esperar) sinal_->wait(trava, [&] { return concluido_ >= ate; });
+        if (esperar && concluido_ < ate) {
+            // Someone waits: the writer starts at once.
+            ++esperando_;
+            sinal_->notify_all();
+            sinal_->wait(trava, [&] { return concluido_ >= ate; });
+            --esperando_;
+        }
         Relatar();
     }
 
@@ -274,7 +290,10 @@ private:
     void IniciarEscritor() {
         if (escritor_) return;
         static std::once_flag registrado;
-        std::call_once(registrado, [] { ::pthread_atfork(&AntesDoFork, &DepoisDoForkPai, &DepoisDoForkFilho); });
+        std::call_once(registrado, [] {
+            ::pthread_atfork(&AntesDoFork, &DepoisDoForkPai, &DepoisDoForkFilho);
+            terminoAnterior_ = std::set_terminate(&AoTerminar);
+        });
         escritor_ = std::make_unique<std::thread>([this] { Escrever(); });
     }
 
@@ -292,11 +311,17 @@ private:
 
     // The writer thread: takes whatever was handed over and rewrites the file
     // once for all of it; hands over gathered lines itself when the oldest
-    // waited a second.
+    // waited half a second.
     void Escrever() {
         std::unique_lock trava(*mutex_);
         for (;;) {
             if (!entregues_.empty()) {
+                const auto proximo = ultimoInicio_ + kIntervalo;
+                if (!parar_ && esperando_ == 0 && Relogio::now() < proximo) {
+                    sinal_->wait_until(trava, proximo);
+                    continue;
+                }
+                ultimoInicio_ = Relogio::now();
                 std::vector<std::string> lote;
                 lote.swap(entregues_);
                 const std::uint64_t ate = entregue_;
@@ -417,6 +442,30 @@ private:
         identidade_ = TIdentidade::De(escritoInfo);
     }
 
+    // An error that ends the program (std::terminate) skips the destructors:
+    // the lines in memory are written first, waiting a few seconds at most
+    // (the writer itself, or a thread holding the mutex, may be the one
+    // ending).
+    static void AoTerminar() {
+        TEstado& e = Estado();
+        const auto limite = Relogio::now() + std::chrono::seconds(5);
+        bool travado = false;
+        while (!(travado = e.mutex_->try_lock()) && Relogio::now() < limite)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (travado) {
+            std::unique_lock trava(*e.mutex_, std::adopt_lock);
+            if (e.escritor_ && std::this_thread::get_id() != e.escritor_->get_id()) {
+                const std::uint64_t ate = e.Entregar();
+                ++e.esperando_;
+                e.sinal_->notify_all();
+                e.sinal_->wait_until(trava, limite, [&] { return e.concluido_ >= ate; });
+                --e.esperando_;
+            }
+        }
+        if (terminoAnterior_) terminoAnterior_();
+        std::abort();
+    }
+
     static mode_t ModoPadrao() {
         const mode_t mascara = ::umask(0);
         ::umask(mascara);
@@ -428,6 +477,8 @@ private:
     static void AntesDoFork();
     static void DepoisDoForkPai();
     static void DepoisDoForkFilho();
+
+    static inline std::terminate_handler terminoAnterior_ = nullptr;
 
     std::unique_ptr<std::mutex> mutex_;
     std::unique_ptr<std::condition_variable> sinal_;
@@ -445,6 +496,8 @@ private:
     std::optional<std::string> erro_;     // a failed rewrite not reported yet
     std::unique_ptr<std::thread> escritor_;
     bool parar_ = false;
+    int esperando_ = 0;                   // threads waiting for a rewrite
+    Relogio::time_point ultimoInicio_{};  // start of the last rewrite
 
     // The file's content as last written here, oldest piece first.
     std::vector<std::string> partes_;
@@ -478,6 +531,7 @@ void TEstado::DepoisDoForkFilho() {
     e.bytesPendentes_ = 0;
     e.erro_.reset();
     e.parar_ = false;
+    e.esperando_ = 0;
     e.partes_.clear();
     e.cacheDe_.clear();
     e.identidade_.reset();

@@ -491,4 +491,30 @@ TEST_F(LogTeste, ProcessoMortoNoMeioNuncaDeixaOLogPelaMetade) {
     }
 }
 
+// The program ends with lines still in memory - normally (exit), or by an
+// error nothing caught (std::terminate): they are in the file all the same.
+TEST_F(LogTeste, LinhasEmMemoriaChegamAoArquivoQuandoOProgramaTermina) {
+    for (const bool porErro : {false, true}) {
+        SCOPED_TRACE(porErro ? "std::terminate" : "exit");
+        fs::remove(arquivo_);
+        const pid_t filho = fork();
+        ASSERT_GE(filho, 0);
+        if (filho == 0) {
+            Log::DefinirSegundoPlano(true);
+            Log::Gravar("entregue");
+            Log::Descarregar();
+            Log::Gravar("reunida");
+            if (porErro) std::terminate();
+            std::exit(0);
+        }
+        int estado = 0;
+        waitpid(filho, &estado, 0);
+        EXPECT_EQ(WIFSIGNALED(estado), porErro);
+        const auto linhas = Linhas(Ler(arquivo_));
+        ASSERT_EQ(linhas.size(), 2u);
+        EXPECT_NE(linhas[0].find("\treunida"), std::string::npos);
+        EXPECT_NE(linhas[1].find("\tentregue"), std::string::npos);
+    }
+}
+
 }  // namespace
