@@ -235,8 +235,10 @@ void TFPrincipal::CriarControles() {
         painel->setFrameShadow(QFrame::Sunken);
         painel->setIndent(2);
     }
-    StatusBar1->addWidget(Painel0);
-    StatusBar1->addWidget(Painel1, 1);
+    // Placed by hand: the status bar's own layout keeps margins that would
+    // leave the 19-pixel bar too low for the text (underscores cut off).
+    Painel0->setGeometry(0, 0, 200, 19);
+    Painel1->setGeometry(202, 0, kLargura - 202, 19);
 
     // Focus order: the grids, the mode, the page's buttons, the check box.
     setTabOrder(grideArquivos, DBGrid1);
