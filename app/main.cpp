@@ -1,7 +1,9 @@
 // The program's entry: names the activity log, creates the application
-// object, connects to the laboratory database (the connection settings dialog
-// at most once) and runs the main window. Without a connection the program
-// ends without a word.
+// object (with Qt's own texts in Brazilian Portuguese), takes the program
+// folder's one-instance lock, connects to the laboratory database (the
+// connection settings dialog at most once) and runs the main window. A second
+// start in the same folder shows an information box and ends; without a
+// connection the program ends without a word.
 //
 // For pictures of the window: with QUORVEL_CAPTURA set to a file path the
 // first window shown is saved there as PNG: the connection settings dialog
