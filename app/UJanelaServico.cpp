@@ -64,6 +64,7 @@ TResposta TJanelaServico::Mensagem(const std::string& texto, TIcone icone, TBoto
     Avisar(linha);
     try {
         Log::Gravar(linha);
+        Log::Descarregar();  // a flush point: the line goes to log.txt now
     } catch (const std::exception& erro) {
         Avisar(std::string("Erro: ") + erro.what());
     }

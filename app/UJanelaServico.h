@@ -33,8 +33,9 @@ public:
     static TResposta Resposta(TBotoes botoes);
 
     // Writes Linha(...) to standard error (UTF-8) and to the activity log
-    // (Log::Gravar), then returns Resposta(botoes). A log that cannot be
-    // written adds a second line about it to standard error; never throws.
+    // (Log::Gravar, then Log::Descarregar), then returns Resposta(botoes). A
+    // log that cannot be written (now, or at an earlier rewrite) adds a
+    // second line about it to standard error; never throws.
     TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
     // Nothing to show or to handle.
     void MostrarProgresso(const std::string&) override {}

@@ -88,7 +88,7 @@ int TServico::Executar() {
     TProcessamento processamento(dm, tabelas, config, janela_, lista);
     const TCicloAutomatico::TTrabalho listarEProcessar = TCicloAutomatico::ListarEProcessar(lista, processamento);
 
-    TCicloAutomatico ciclo(*this, [&] {
+    TCicloAutomatico ciclo(*this, janela_, [&] {
         if (Conectar(dm)) listarEProcessar();
     });
     ciclo.DefinirFrequencia(frequencia);

@@ -2,9 +2,11 @@
 // nobody watches. Reads no arguments; works in the executable's folder
 // (config.xml, arquivos/, log.txt) like the window, and never beside a
 // running window or another service in the same folder (the one-instance
-// lock). SIGTERM or SIGINT end it after the request under way, with exit
-// status 0. Exit status 1: the folder is in use by another instance, its lock
-// cannot be taken, or config.xml cannot be read.
+// lock; the line on standard error is the window's box "O Quorvel CAD já
+// está em execução nesta pasta: ..."). SIGTERM or SIGINT end it after the
+// request under way, with exit status 0. Exit status 1: the folder is in use
+// by another instance, its lock cannot be taken, or config.xml cannot be
+// read.
 
 #include <csignal>
 #include <filesystem>
@@ -52,14 +54,21 @@ int main(int, char** argv) {
     std::string erro;
     const auto trava = TInstanciaUnica::Adquirir(pasta, &erro);
     if (!trava) {
-        // Nothing is written to the folder's log: it belongs to the instance
-        // that holds the lock.
-        janela.Avisar(erro.empty() ? "Erro: o Quorvel CAD j\xE1 est\xE1 em execu\xE7\xE3o na pasta " + Utf8ParaCp1252(pasta) +
-                                         " (janela ou servi\xE7o); este servi\xE7o n\xE3o foi iniciado."
-                                   : "Erro: " + erro);
+        // The window's box, as a line; nothing is written to the folder's
+        // log, which belongs to the instance that holds the lock.
+        const std::string emUso = Utf8ParaCp1252("O Quorvel CAD já está em execução nesta pasta:\r" + pasta);
+        janela.Avisar(erro.empty() ? TJanelaServico::Linha(emUso, TIcone::Informacao, TBotoes::OK)
+                                   : TJanelaServico::Linha(erro, TIcone::Erro, TBotoes::OK));
         return 1;
     }
     Log::DefinirArquivo(pasta + "log.txt");
-    TServico servico(janela, pasta);
-    return servico.Executar();
+    // As in the window: flush points hand the lines to the log's writer.
+    Log::DefinirSegundoPlano(true);
+    const int resultado = TServico(janela, pasta).Executar();
+    try {
+        Log::Concluir();  // every line on disk before the service ends
+    } catch (const std::exception& falha) {
+        janela.Avisar(std::string("Erro: ") + falha.what());
+    }
+    return resultado;
 }

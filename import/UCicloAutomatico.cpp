@@ -10,8 +10,8 @@
 #include "inbox/UBS.h"
 #include "inbox/UListaArquivos.h"
 
-TCicloAutomatico::TCicloAutomatico(ITemporizador& temporizador, TTrabalho trabalho)
-    : temporizador_(temporizador), trabalho_(std::move(trabalho)) {}
+TCicloAutomatico::TCicloAutomatico(ITemporizador& temporizador, const IJanela& janela, TTrabalho trabalho)
+    : temporizador_(temporizador), janela_(janela), trabalho_(std::move(trabalho)) {}
 
 TCicloAutomatico::TTrabalho TCicloAutomatico::ListarEProcessar(TListaArquivos& lista, TProcessamento& proc) {
     return [&lista, &proc] {
@@ -32,11 +32,13 @@ std::int64_t TCicloAutomatico::Intervalo() const {
 
 void TCicloAutomatico::Executar(const std::function<void(const std::exception&)>& aoFalhar) {
     temporizador_.Parar();
+    if (janela_.Encerrando()) return;
     // Re-armed whatever happens below, so that automatic mode goes on.
     struct TRearmar {
         TCicloAutomatico& ciclo;
         ~TRearmar() {
             ciclo.emCiclo_ = false;
+            if (ciclo.janela_.Encerrando()) return;
             const std::int64_t intervalo = ciclo.Intervalo();
             ciclo.temporizador_.Iniciar(intervalo);
             ciclo.proxima_ = TDataHora::Agora().MaisMs(intervalo);

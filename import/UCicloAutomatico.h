@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/UJanela.h"
 #include "app/UTipos.h"
 
 class TListaArquivos;
@@ -22,9 +23,10 @@ class TProcessamento;
 class ITemporizador {
 public:
     virtual ~ITemporizador() = default;
-    // No further timer event until the next Iniciar.
+    // No further timer event until the next Iniciar. Never throws.
     virtual void Parar() = 0;
-    // The next timer event comes `intervaloMs` milliseconds from now.
+    // The next timer event comes `intervaloMs` milliseconds from now. Never
+    // throws.
     virtual void Iniciar(std::int64_t intervaloMs) = 0;
 };
 
@@ -37,8 +39,10 @@ public:
     // `aoFalhar`.
     using TTrabalho = std::function<void()>;
 
-    // `temporizador` must outlive the object.
-    TCicloAutomatico(ITemporizador& temporizador, TTrabalho trabalho);
+    // `temporizador` and `janela` must outlive the object; once
+    // janela.Encerrando() is true (the program was asked to end) no cycle
+    // re-arms the timer.
+    TCicloAutomatico(ITemporizador& temporizador, const IJanela& janela, TTrabalho trabalho);
 
     // The work of the automatic mode on a scan and a driver: lista.AtualizarLista,
     // then proc.ProcessarTodos(true). Both must outlive the work.
@@ -70,7 +74,9 @@ public:
     // logged), re-arms the timer with Intervalo() and sets the next-check
     // time to now plus that interval. With `aoFalhar` empty, an escaped error
     // is dropped. Errors of `aoFalhar` itself go to the caller, with the
-    // timer re-armed all the same.
+    // timer re-armed all the same. When the program is ending the timer is
+    // left stopped: before the work, nothing is run; after it, there is no
+    // next check (ProximaVerificacao keeps the last one announced).
     void Executar(const std::function<void(const std::exception&)>& aoFalhar = {});
 
     // True while Executar runs.
@@ -85,6 +91,7 @@ public:
 
 private:
     ITemporizador& temporizador_;
+    const IJanela& janela_;
     TTrabalho trabalho_;
     std::int64_t periodo_ = kMsPorMinuto;
     std::int64_t minimo_ = kMsPorMinuto;

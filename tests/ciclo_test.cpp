@@ -4,6 +4,7 @@
 // the answers of a box closed without a button).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -40,12 +41,20 @@ public:
     bool ativo = true;
 };
 
+// The program's "asked to end", as the cycle reads it.
+struct TEncerramento {
+    volatile std::sig_atomic_t pedido = 0;
+    TJanelaServico janela{&pedido};
+};
+
 TEST(CicloAutomatico, ParaOTemporizadorDuranteOTrabalhoERearmaComOPeriodo) {
     TTemporizadorTeste temporizador;
+    TEncerramento fim;
+    const IJanela& janela = fim.janela;
     bool ativoDurante = true;
     bool emCicloDurante = false;
     TCicloAutomatico* ciclo = nullptr;
-    TCicloAutomatico c(temporizador, [&] {
+    TCicloAutomatico c(temporizador, janela, [&] {
         temporizador.eventos.push_back("trabalho");
         ativoDurante = temporizador.ativo;
         emCicloDurante = ciclo->EmCiclo();
@@ -88,7 +97,8 @@ TEST(CicloAutomatico, IntervaloLimitadoEntreOMinimoEOMaiorDeUmTemporizador) {
                              TCaso{100, 500, 500}, TCaso{500, 0, 500}, TCaso{0, 0, 1}}) {
         SCOPED_TRACE(std::to_string(caso.periodo) + " / " + std::to_string(caso.minimo));
         TTemporizadorTeste temporizador;
-        TCicloAutomatico c(temporizador, [] {});
+        TEncerramento fim;
+        TCicloAutomatico c(temporizador, fim.janela, [] {});
         c.DefinirPeriodo(caso.periodo);
         c.DefinirIntervaloMinimo(caso.minimo);
         EXPECT_EQ(c.Intervalo(), caso.intervalo);
@@ -102,7 +112,8 @@ TEST(CicloAutomatico, IntervaloLimitadoEntreOMinimoEOMaiorDeUmTemporizador) {
 // re-armed afterwards, also when showing it fails.
 TEST(CicloAutomatico, ErroDoTrabalhoEntregueAntesDeRearmar) {
     TTemporizadorTeste temporizador;
-    TCicloAutomatico c(temporizador, [] { throw EErro("falhou"); });
+    TEncerramento fim;
+    TCicloAutomatico c(temporizador, fim.janela, [] { throw EErro("falhou"); });
     std::string recebido;
     c.Executar([&](const std::exception& e) {
         recebido = e.what();
@@ -120,6 +131,27 @@ TEST(CicloAutomatico, ErroDoTrabalhoEntregueAntesDeRearmar) {
     temporizador.eventos.clear();
     EXPECT_NO_THROW(c.Executar());
     EXPECT_EQ(temporizador.eventos, (std::vector<std::string>{"parar", "iniciar 60000"}));
+}
+
+// Once the program is asked to end, no cycle re-arms the timer: asked during
+// the work, the work ends and the timer stays stopped; asked before, nothing
+// runs at all.
+TEST(CicloAutomatico, SemProximoCicloAoEncerrar) {
+    TTemporizadorTeste temporizador;
+    TEncerramento fim;
+    int trabalhos = 0;
+    TCicloAutomatico c(temporizador, fim.janela, [&] {
+        ++trabalhos;
+        fim.pedido = 1;
+    });
+    c.Executar();
+    EXPECT_EQ(trabalhos, 1);
+    EXPECT_EQ(temporizador.eventos, std::vector<std::string>{"parar"});
+    EXPECT_FALSE(temporizador.ativo);
+    EXPECT_FALSE(c.ProximaVerificacao());
+    c.Executar();
+    EXPECT_EQ(trabalhos, 1);
+    EXPECT_EQ(temporizador.eventos, (std::vector<std::string>{"parar", "parar"}));
 }
 
 TEST(CicloAutomatico, ConverterFrequencia) {

@@ -36,7 +36,6 @@ namespace {
 
 constexpr int kLargura = 733;
 constexpr int kAltura = 485;
-constexpr std::int64_t kMsPorMinuto = 60000;
 const char* const kSecao = "aplicacao";
 
 QLabel* Rotulo(QWidget* pai, const char* nome, const QString& texto, int x, int y, int largura = -1,
@@ -89,12 +88,6 @@ QTableView* Grade(QWidget* pai, const char* nome, int x, int y, int largura, int
     indicador->setFixedWidth(12);
     indicador->setHighlightSections(false);
     return grade;
-}
-
-// The stored frequency as a whole number; the conversion's error otherwise.
-std::int32_t ConverterFrequencia(const std::string& texto) {
-    if (const auto valor = LerInteiro(texto)) return *valor;
-    throw EErro("'" + texto + Utf8ParaCp1252("' não é um valor inteiro válido"));
 }
 
 }  // namespace
@@ -345,12 +338,12 @@ void TFPrincipal::FormShow() {
         const QSignalBlocker semAviso(cbDataColetaComDataPedido);
         cbDataColetaComDataPedido->setChecked(Config.DataColetaComDataPedido);
     }
-    const std::int32_t frequencia = ConverterFrequencia(Config.Frequencia);
+    const std::int32_t frequencia = TCicloAutomatico::ConverterFrequencia(Config.Frequencia);
     {
         const QSignalBlocker semAviso(seFrequencia);
         seFrequencia->setValue(std::clamp(frequencia, 1, 60));
     }
-    timerTag = static_cast<std::int64_t>(frequencia) * kMsPorMinuto;
+    ciclo_.DefinirFrequencia(frequencia);
 
     if (Config.ModoProcessamento == "manual") {
         SelecionarModo(0);
@@ -481,39 +474,18 @@ void TFPrincipal::timerTimer() {
 }
 
 void TFPrincipal::CicloAutomatico() {
-    timer.stop();
-    std::exception_ptr falha;
-    ExecutarTrabalho([&] {
-        try {
-            AtualizarLista();
-            ProcessarTodos(true);
-        } catch (...) {
-            falha = std::current_exception();
-        }
-    });
     // An error of the cycle is shown before the timer is re-armed, so that
-    // automatic mode goes on after the operator answered it.
-    if (falha) {
-        try {
-            std::rethrow_exception(falha);
-        } catch (const std::exception& erro) {
-            MostrarErro(erro);
-        }
-    }
-    if (encerrando_) return;  // the window is closing: no next cycle
-    // A stored period below one minute (0 or negative) would run cycle after
-    // cycle without a pause.
-    const std::int64_t periodo = std::clamp<std::int64_t>(timerTag, kMsPorMinuto, INT_MAX);
-    timer.setInterval(static_cast<int>(periodo));
-    timer.start();
-    const QString hora = QDateTime::currentDateTime().addMSecs(timer.interval()).toString(QStringLiteral("hh:mm"));
-    lbProximaVerificacao->setText(QStringLiteral("(próxima verificação às ") + hora + QStringLiteral(")"));
+    // automatic mode goes on after the operator answered it; a window that
+    // is closing gets no next cycle (the core's cycle asks servicos_).
+    ciclo_.Executar([this](const std::exception& erro) { MostrarErro(erro); });
+    if (encerrando_) return;
+    lbProximaVerificacao->setText(TextoParaQt(ciclo_.TextoProximaVerificacao()));
 }
 
 void TFPrincipal::seFrequenciaChange() {
     const int minutos = seFrequencia->value();
     // The period follows the spin edit also when it cannot be stored.
-    timerTag = static_cast<std::int64_t>(minutos) * kMsPorMinuto;
+    ciclo_.DefinirFrequencia(minutos);
     dm_.GravarConfigXML(kSecao, "frequencia", std::to_string(minutos));
 }
 

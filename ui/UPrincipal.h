@@ -33,12 +33,13 @@
 #include <QWidget>
 
 #include "app/UJanela.h"
+#include "config/UConfig.h"
+#include "import/UCicloAutomatico.h"
 #include "import/UProcessamento.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UListaArquivos.h"
 #include "inbox/UTabelasPedido.h"
 #include "inbox/UValidacao.h"
-#include "ui/UConfig.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -116,10 +117,12 @@ public:
     // the selection changes).
     void SelecionarModo(int item);
 
-    // The timer of automatic mode and its tag: the period in milliseconds
-    // that the next automatic cycle gives the timer.
+    // The timer of automatic mode. Its tag - the period in milliseconds that
+    // the next automatic cycle gives the timer - and the cycle itself (timer
+    // stopped, scan, silent processing, re-arming, next check) are the
+    // core's automatic cycle, shared with the unattended service.
     QTimer timer;
-    std::int64_t timerTag = 60000;
+    TCicloAutomatico& Ciclo() { return ciclo_; }
 
     // ---- controls ----
     QLabel* Label3 = nullptr;
@@ -183,6 +186,20 @@ private:
         TFPrincipal& principal_;
     };
 
+    // The timer of automatic mode as the core's cycle drives it.
+    class TTemporizadorJanela : public ITemporizador {
+    public:
+        explicit TTemporizadorJanela(QTimer& timer) : timer_(timer) {}
+        void Parar() override { timer_.stop(); }
+        void Iniciar(std::int64_t intervaloMs) override {
+            timer_.setInterval(static_cast<int>(intervaloMs));
+            timer_.start();
+        }
+
+    private:
+        QTimer& timer_;
+    };
+
     void FormCreate();
     // The first showing's work, once the window is exposed.
     void PrimeiraExibicao();
@@ -191,8 +208,9 @@ private:
     // Runs `trabalho` as the one piece of long work; false (nothing run) when
     // another is under way.
     bool ExecutarTrabalho(const std::function<void()>& trabalho);
-    // One automatic cycle: timer stopped, scan, silent processing, timer
-    // re-armed with the period, next check announced.
+    // One automatic cycle of the core (scan and silent processing as the one
+    // piece of long work; an error shown before the timer is re-armed), then
+    // the next check announced in lbProximaVerificacao.
     void CicloAutomatico();
     // The window's default error display around an event handler.
     void Protegido(const std::function<void()>& acao);
@@ -206,6 +224,13 @@ private:
     std::unique_ptr<TValidacao> validacao_;
     std::unique_ptr<TListaArquivos> lista_;
     std::unique_ptr<TProcessamento> processamento_;
+    TTemporizadorJanela temporizador_{timer};
+    TCicloAutomatico ciclo_{temporizador_, servicos_, [this] {
+                                ExecutarTrabalho([this] {
+                                    AtualizarLista();
+                                    ProcessarTodos(true);
+                                });
+                            }};
     TModeloTabela* modeloArquivos_ = nullptr;
     TModeloTabela* modeloPedidos_ = nullptr;
     TModeloTabela* modeloExames_ = nullptr;

@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(f->Painel0->text(), TextoConexao(dm().NomeBanco()));
         QCOMPARE(f->seFrequencia->value(), 1);
         QVERIFY(f->cbDataColetaComDataPedido->isChecked());
-        QCOMPARE(f->timerTag, std::int64_t{60000});
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{60000});
         QCOMPARE(f->Config.ModoProcessamento, std::string("manual"));
         QCOMPARE(f->Config.Frequencia, std::string("1"));
         QVERIFY(f->Config.DataColetaComDataPedido);
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(!f->cbDataColetaComDataPedido->isChecked());
         QVERIFY(!f->Config.DataColetaComDataPedido);
         QCOMPARE(f->seFrequencia->value(), 5);
-        QCOMPARE(f->timerTag, std::int64_t{300000});
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{300000});
         QCOMPARE(f->ModoSelecionado(), 1);
         QCOMPARE(f->PaginaAtual(), Q("Automático"));
         QCOMPARE(f->atualizacoes, 1);
@@ -261,7 +261,7 @@ private slots:
         QCOMPARE(f->ModoSelecionado(), -1);
         QCOMPARE(f->PaginaAtual(), Q("Manual"));
         QCOMPARE(f->atualizacoes, 0);
-        QCOMPARE(f->timerTag, std::int64_t{60000});
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{60000});
         QCOMPARE(Lido(dm(), "modo_processamento"), kSemValor);
         // The window goes on: the buttons and keys of page "Manual" work.
         f->btnAtualizar->click();
@@ -274,7 +274,7 @@ private slots:
         auto f = NovaJanela();
         Mostrar(*f);
         QCOMPARE(f->seFrequencia->value(), 60);
-        QCOMPARE(f->timerTag, std::int64_t{90} * 60000);
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{90} * 60000);
         QCOMPARE(f->timer.interval(), 90 * 60000);
         QCOMPARE(Lido(dm(), "frequencia"), std::string("90"));
     }
@@ -318,7 +318,7 @@ private slots:
 
         f->seFrequencia->setValue(1);
         QCOMPARE(Lido(dm(), "frequencia"), std::string("1"));
-        QCOMPARE(f->timerTag, std::int64_t{60000});
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{60000});
         QVERIFY(f->timer.isActive());
         QCOMPARE(f->timer.interval(), 300000);
         QCOMPARE(f->lbProximaVerificacao->text(), anunciada);
@@ -548,7 +548,7 @@ private slots:
 
         f->seFrequencia->setValue(7);
         QCOMPARE(janela().caixas.size(), std::size_t{2});
-        QCOMPARE(f->timerTag, std::int64_t{7} * 60000);
+        QCOMPARE(f->Ciclo().Periodo(), std::int64_t{7} * 60000);
 
         // Back to manual, with "automatico" in the file meanwhile: the write
         // fails again, and manual mode is the one in force.
