@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
-#include <system_error>
 #include <unistd.h>
 
 #include "app/UTexto.h"
@@ -40,7 +39,8 @@ std::unique_ptr<TInstanciaUnica> TInstanciaUnica::Adquirir(const std::string& pa
 
     const int fd = Abrir(caminho);
     if (fd < 0) {
-        if (erro) *erro = kNaoCriou + Utf8ParaCp1252(caminho) + ": " + Utf8ParaCp1252(std::system_category().message(errno));
+        const int e = errno;  // before anything else can change it
+        if (erro) *erro = kNaoCriou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoErroSistema(e);
         return nullptr;
     }
     int r;
@@ -51,7 +51,7 @@ std::unique_ptr<TInstanciaUnica> TInstanciaUnica::Adquirir(const std::string& pa
         const int e = errno;
         ::close(fd);
         if (e == EWOULDBLOCK) return nullptr;
-        if (erro) *erro = kNaoCriou + Utf8ParaCp1252(caminho) + ": " + Utf8ParaCp1252(std::system_category().message(e));
+        if (erro) *erro = kNaoCriou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoErroSistema(e);
         return nullptr;
     }
     // The holder's process number, for whoever looks at the file; failing to

@@ -30,7 +30,7 @@
 //
 // File list:
 // - cdsArquivos (order cdsArquivosIndex1: status descending, then
-//   nome_arquivo ascending by byte comparison): nome_arquivo(200) "Arquivo"
+//   nome_arquivo ascending by byte comparison): nome_arquivo(4096) "Arquivo"
 //   (the path as the file system has it, UTF-8; display text in
 //   Windows-1252), erros(500), status (integer, display text from
 //   TextoStatus),

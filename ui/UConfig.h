@@ -1,0 +1,2 @@
+// The application settings record now lives in the core.
+#include "config/UConfig.h"
