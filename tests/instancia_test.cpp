@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+
 #include <csignal>
 #include <sched.h>
 #include <filesystem>
@@ -119,7 +122,13 @@ TEST_F(InstanciaUnica, ProgramaIniciadoPeloDetentorNaoHerdaATrava) {
     // another program.
     const std::string comm = "/proc/" + std::to_string(pid) + "/comm";
     while (LerTudo(comm) != "sleep\n") ::sched_yield();
-    EXPECT_NE(TInstanciaUnica::Adquirir(pasta_.string()), nullptr);
+    // The kernel names the new program a moment before it closes the
+    // close-on-exec descriptors: give it that moment (bounded).
+    std::unique_ptr<TInstanciaUnica> trava;
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!(trava = TInstanciaUnica::Adquirir(pasta_.string())) && std::chrono::steady_clock::now() < limite)
+        ::sched_yield();
+    EXPECT_NE(trava, nullptr);
 }
 
 TEST_F(InstanciaUnica, ArquivoDeTravaSomenteLeituraAindaTrava) {
