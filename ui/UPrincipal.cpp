@@ -329,10 +329,7 @@ void TFPrincipal::closeEvent(QCloseEvent* evento) {
 void TFPrincipal::FormShow() {
     Painel0->setText(TextoConexao(dm_.NomeBanco()));
 
-    Config.ModoProcessamento = dm_.LerConfigXML(kSecao, "modo_processamento", "manual");
-    Config.Frequencia = dm_.LerConfigXML(kSecao, "frequencia", "1");
-    Config.DataColetaComDataPedido = dm_.LerConfigXML(kSecao, "data_coleta_com_data_pedido", "sim") == "sim";
-    Config.SegundosArquivoEstavel = LerSegundosArquivoEstavel(dm_.LerConfigXML(kSecao, "segundos_arquivo_estavel", "5"));
+    LerConfigAplicacao(dm_, Config);  // as the unattended service reads them
     lista_->Gravacao().DefinirSegundos(Config.SegundosArquivoEstavel);
     {
         const QSignalBlocker semAviso(cbDataColetaComDataPedido);
