@@ -15,6 +15,7 @@
 #include "app/UInstanciaUnica.h"
 #include "app/UJanelaServico.h"
 #include "app/UTexto.h"
+#include "db/USinalCliente.h"
 #include "app/UServico.h"
 #include "log/ULog.h"
 
@@ -42,6 +43,9 @@ void InstalarSinais() {
     acao.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &acao, nullptr);
     sigaction(SIGINT, &acao, nullptr);
+    // Without this the database client would cut every connection on the
+    // signal, in the middle of the request under way.
+    RecusarEncerramentoDoClientePorSinal([] { g_encerrar = 1; });
 }
 
 }  // namespace
