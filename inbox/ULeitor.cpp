@@ -209,10 +209,7 @@ void TLeitorPedidos::CarregarArquivo(const std::string& caminho) {
                                 ").";
     }
     Registrar("Finalizando processo de leitura do arquivo " + NomeArquivoParaCp1252(caminho));
-    // The reading's lines go to the log file together, now.
-    try {
-        Log::Descarregar();
-    } catch (const EErro&) {
-        // The reading does not depend on the log being writable.
-    }
+    // The reading's lines go to the log file together, now; a failed write
+    // is reported to the import's next flush point.
+    Log::Entregar();
 }

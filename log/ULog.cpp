@@ -245,7 +245,7 @@ public:
         if (primeira) sinal_->notify_all();  // the writer's new deadline
     }
 
-    void Descarregar(bool esperar) {
+    void Descarregar(bool esperar, bool relatar = true) {
         std::unique_lock trava(*mutex_);
         const std::uint64_t ate = Entregar();
         if (esperar && concluido_ < ate) {
@@ -255,7 +255,7 @@ public:
             sinal_->wait(trava, [&] { return concluido_ >= ate; });
             --esperando_;
         }
-        Relatar();
+        if (relatar) Relatar();
     }
 
     void Concluir() { Descarregar(true); }
@@ -546,6 +546,8 @@ std::string Log::Arquivo() { return Estado().Arquivo(); }
 void Log::Gravar(const std::string& mensagem) { Estado().Gravar(mensagem); }
 
 void Log::Descarregar() { Estado().Descarregar(!Estado().SegundoPlano()); }
+
+void Log::Entregar() { Estado().Descarregar(!Estado().SegundoPlano(), false); }
 
 void Log::Concluir() { Estado().Concluir(); }
 

@@ -70,6 +70,12 @@ public:
     // throwing EErro for an earlier rewrite that failed and was not reported.
     static void Descarregar();
 
+    // Flush point of work that does not depend on the log (the reading of a
+    // request file): as Descarregar, but throws nothing; a failed rewrite is
+    // left for the next Descarregar or Concluir to report, so that it still
+    // reaches the import or the program's end.
+    static void Entregar();
+
     // Writes every line gathered or handed over and waits for it, in either
     // mode; throws EErro as Descarregar. For program end, the benchmark and
     // tests that read the file.

@@ -429,6 +429,29 @@ TEST_F(LogTeste, FalhaDaReescritaChegaAoPontoDeDescarga) {
     std::signal(SIGXFSZ, sinalAnterior);
 }
 
+// The reading's flush point (Entregar) does not report a failed rewrite: it
+// is left for the import's next flush point, which reports it once.
+TEST_F(LogTeste, FalhaNaLeituraEhRelatadaNoProximoPontoDeDescarga) {
+    Escrever(arquivo_, "antiga\r\n");
+    rlimit original{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto sinalAnterior = std::signal(SIGXFSZ, SIG_IGN);
+    Log::Gravar("da leitura");
+    rlimit pequeno = original;
+    pequeno.rlim_cur = 4;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &pequeno), 0);
+    EXPECT_NO_THROW(Log::Entregar());
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, sinalAnterior);
+
+    Log::Gravar("da importa\xE7\xE3o");
+    EXPECT_THROW(Log::Descarregar(), EErro);
+    EXPECT_NO_THROW(Log::Descarregar()) << "reported once";
+    const std::string conteudo = Ler(arquivo_);
+    EXPECT_NE(conteudo.find("\tda importa\xE7\xE3o\r\nantiga\r\n"), std::string::npos) << conteudo;
+    EXPECT_EQ(conteudo.find("da leitura"), std::string::npos);
+}
+
 // A crash (SIGKILL) at any moment - while lines are gathered, handed over or
 // being written - leaves a whole log: the old content with the newest lines
 // on top, as many as were written, at least all those whose write was
