@@ -24,6 +24,7 @@
 
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
+#include "db/USinalCliente.h"
 #include "log/ULog.h"
 #include "ui/UAplicacao.h"
 #include "ui/UInicio.h"
@@ -97,6 +98,11 @@ int main(int argc, char** argv) {
     // A picture taken without anyone at the screen must not wait for answers.
     janela.RespostaAutomatica = SairAposCaptura();
     aplicacao.Janela = &janela;
+
+    // The database client would shut every connection down on SIGTERM or
+    // SIGINT, in the middle of the request being imported: the window ends
+    // on its own, after that request.
+    RecusarEncerramentoDoClientePorSinal([] { g_encerrar = 1; });
 
     TPrograma programa(janela, pasta);
     TDialogoConexaoQt dialogo(janela);
