@@ -2,7 +2,8 @@
 // all files) on generated request files against a fresh laboratory database,
 // with every statement and commit of the data module recorded; then the same
 // record replayed through the bare client interface against a second fresh
-// database. Prints requests per second of both, their ratio, files per second
+// database (the files go in by groups, each group run by both in turn, so
+// that the shared disk's busy spells weigh on both alike). Prints requests per second of both, their ratio, files per second
 // of the scan; the import rate of the same files with a 50 MB log.txt already
 // beside the program against the rate with an empty one (the log's ratio);
 // the time to read files of 250, 1000 and 4000 requests into the request
