@@ -1,7 +1,6 @@
 #include "app/UArquivoSeguro.h"
 
 #include <cerrno>
-#include <cstdio>  // renameat2
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/UDescritor.h"
 #include "app/UErro.h"
 #include "app/UTexto.h"
 
@@ -25,25 +25,6 @@ const std::string kNaoLeu = "N\xE3o foi poss\xEDvel ler o arquivo ";
 [[noreturn]] void FalhaGravacao(const std::string& caminho, int erro) {
     throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
 }
-
-class TDescritor {
-public:
-    explicit TDescritor(int fd) : fd_(fd) {}
-    ~TDescritor() { Fechar(); }
-    TDescritor(const TDescritor&) = delete;
-    TDescritor& operator=(const TDescritor&) = delete;
-    int Fd() const { return fd_; }
-    // Closes now; returns the close's errno, or 0.
-    int Fechar() {
-        int erro = 0;
-        if (fd_ >= 0 && ::close(fd_) != 0) erro = errno;
-        fd_ = -1;
-        return erro;
-    }
-
-private:
-    int fd_;
-};
 
 mode_t ModoPadrao() {
     const mode_t mascara = ::umask(0);
@@ -97,7 +78,7 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
 }
 
 void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
-                         std::optional<mode_t> modoNovo, bool sincronizar) {
+                         std::optional<mode_t> modoNovo) {
     // A symbolic link is followed: the file it names is replaced, not the link.
     std::string alvo = caminho;
     struct stat info {};
@@ -132,28 +113,12 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
         FalhaGravacao(caminho, erro);
     };
 
-    std::size_t escritos = 0;
-    while (escritos < conteudo.size()) {
-        const ssize_t n = ::write(fd, conteudo.data() + escritos, conteudo.size() - escritos);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            desistir(errno);
-        }
-        escritos += static_cast<std::size_t>(n);
-    }
+    if (!EscreverTudo(fd, conteudo)) desistir(errno);
     if (::fchmod(fd, modo) != 0) desistir(errno);
-    if (sincronizar && ::fsync(fd) != 0) desistir(errno);
+    if (::fsync(fd) != 0) desistir(errno);
     if (const int erro = arquivo.Fechar(); erro != 0) {
         ::unlink(temporario.c_str());
         FalhaGravacao(caminho, erro);
-    }
-    if (!sincronizar && existe) {
-        // Swap the new content in; the temporary name then holds the old one.
-        if (::renameat2(AT_FDCWD, temporario.c_str(), AT_FDCWD, alvo.c_str(), RENAME_EXCHANGE) == 0) {
-            ::unlink(temporario.c_str());
-            return;
-        }
-        // File systems without the swap fall through to the plain rename.
     }
     if (::rename(temporario.c_str(), alvo.c_str()) != 0) {
         const int erro = errno;
@@ -162,7 +127,7 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
     }
     // Make the rename itself durable; the new content is already in place, so
     // a failure here is not reported.
-    const int dir = sincronizar ? ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    const int dir = ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

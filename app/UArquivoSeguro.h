@@ -21,14 +21,5 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho);
 // read-only attribute on Windows, also for an administrator).
 // On failure throws EErro (Portuguese message with the system's description),
 // removes the temporary file and leaves the target untouched.
-//
-// `sincronizar` false skips the two flushes to disk (the temporary file
-// before the rename, the folder after it) and swaps the two files in one
-// step instead of renaming over the target (which on ext4 forces the new
-// data out to disk), then removes the old content. The replacement stays
-// atomic, so a crash of the program or a full disk still never leaves a part
-// of either content; a power cut, though, may leave the latest replacement
-// without its data. For a file rewritten very often (the activity log, once
-// per line), where each flush costs milliseconds.
 void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
-                         std::optional<mode_t> modoNovo = std::nullopt, bool sincronizar = true);
+                         std::optional<mode_t> modoNovo = std::nullopt);

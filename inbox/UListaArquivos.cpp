@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/UDescritor.h"
 #include "app/UErro.h"
 #include "app/UTexto.h"
 #include "inbox/UBS.h"
@@ -23,46 +24,14 @@ std::string PastaDe(const std::string& caminho) {
     return barra == std::string::npos ? std::string() : caminho.substr(0, barra + 1);
 }
 
-class TDescritor {
-public:
-    explicit TDescritor(int fd) : fd_(fd) {}
-    ~TDescritor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    TDescritor(const TDescritor&) = delete;
-    TDescritor& operator=(const TDescritor&) = delete;
-    int fd() const { return fd_; }
-    // Closes now; false when close reports an error (a late write failure).
-    bool Fechar() {
-        const int fd = std::exchange(fd_, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool EscreverTudo(int fd, const char* dados, std::size_t n) {
-    while (n > 0) {
-        const ssize_t escrito = ::write(fd, dados, n);
-        if (escrito < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        dados += escrito;
-        n -= static_cast<std::size_t>(escrito);
-    }
-    return true;
-}
-
 // Copies `origem` to a new temporary file in `pasta`, flushed to disk, with
 // the original's permission bits and last-write time. Returns its path, or
 // "" after removing whatever was written.
 std::string CopiarParaTemporario(const std::string& origem, const std::string& pasta) {
     TDescritor entrada(::open(origem.c_str(), O_RDONLY | O_CLOEXEC));
-    if (entrada.fd() < 0) return "";
+    if (entrada.Fd() < 0) return "";
     struct stat info {};
-    if (::fstat(entrada.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    if (::fstat(entrada.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
 
     // A short name of its own: "." + the file's name + a suffix would pass
     // the 255 bytes a name may have when the file's name is near that size.
@@ -70,31 +39,31 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
     std::vector<char> nome(modelo.begin(), modelo.end());
     nome.push_back('\0');
     TDescritor saida(::mkstemp(nome.data()));
-    if (saida.fd() < 0) return "";
+    if (saida.Fd() < 0) return "";
     const std::string temporario = nome.data();
 
     bool ok = true;
     std::vector<char> buffer(64 * 1024);
     for (;;) {
-        const ssize_t lido = ::read(entrada.fd(), buffer.data(), buffer.size());
+        const ssize_t lido = ::read(entrada.Fd(), buffer.data(), buffer.size());
         if (lido < 0) {
             if (errno == EINTR) continue;
             ok = false;
             break;
         }
         if (lido == 0) break;
-        if (!EscreverTudo(saida.fd(), buffer.data(), static_cast<std::size_t>(lido))) {
+        if (!EscreverTudo(saida.Fd(), std::string_view(buffer.data(), static_cast<std::size_t>(lido)))) {
             ok = false;
             break;
         }
     }
-    if (ok) ok = ::fchmod(saida.fd(), info.st_mode & 07777) == 0;
+    if (ok) ok = ::fchmod(saida.Fd(), info.st_mode & 07777) == 0;
     if (ok) {
         const struct timespec tempos[2] = {info.st_atim, info.st_mtim};
-        ok = ::futimens(saida.fd(), tempos) == 0;
+        ok = ::futimens(saida.Fd(), tempos) == 0;
     }
-    if (ok) ok = ::fsync(saida.fd()) == 0;
-    if (!saida.Fechar()) ok = false;
+    if (ok) ok = ::fsync(saida.Fd()) == 0;
+    if (saida.Fechar() != 0) ok = false;
     if (!ok) {
         ::unlink(temporario.c_str());
         return "";
@@ -104,7 +73,7 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
 
 void SincronizarPasta(const std::string& pasta) {
     TDescritor d(::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d.fd() >= 0) ::fsync(d.fd());
+    if (d.Fd() >= 0) ::fsync(d.Fd());
 }
 
 }  // namespace

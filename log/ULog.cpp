@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/UArquivoSeguro.h"
+#include "app/UDescritor.h"
 #include "app/UErro.h"
 #include "app/UTexto.h"
 
@@ -153,38 +154,6 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
         livre = {blocos * disco.f_frsize, agora};
         if (livre.bytes < tamanho) throw FalhaGravacao(caminho, ENOSPC);
     }
-}
-
-class TDescritor {
-public:
-    explicit TDescritor(int fd) : fd_(fd) {}
-    ~TDescritor() { Fechar(); }
-    TDescritor(const TDescritor&) = delete;
-    TDescritor& operator=(const TDescritor&) = delete;
-    int Fd() const { return fd_; }
-    int Fechar() {
-        int erro = 0;
-        if (fd_ >= 0 && ::close(fd_) != 0) erro = errno;
-        fd_ = -1;
-        return erro;
-    }
-
-private:
-    int fd_;
-};
-
-// Writes all of `texto`; false with errno set on failure.
-bool EscreverTudo(int fd, const std::string& texto) {
-    std::size_t escritos = 0;
-    while (escritos < texto.size()) {
-        const ssize_t n = ::write(fd, texto.data() + escritos, texto.size() - escritos);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        escritos += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 class TEstado;

@@ -60,7 +60,9 @@ TEST(NumerosSemLocalidade, LeituraDeReaisComVirgulaOuPonto) {
     for (const CasoReal& c : casos) {
         const std::optional<double> r = LerNumeroReal(c.texto);
         ASSERT_EQ(r.has_value(), c.valor.has_value()) << "'" << c.texto << "'";
-        if (r) EXPECT_DOUBLE_EQ(*r, *c.valor) << "'" << c.texto << "'";
+        if (r) {
+            EXPECT_DOUBLE_EQ(*r, *c.valor) << "'" << c.texto << "'";
+        }
     }
     EXPECT_EQ(FormatarNumeroReal(40.3), "40,3");
     EXPECT_EQ(VariantParaTexto(TVariante(2.5)), "2,5");
@@ -87,10 +89,11 @@ TEST(NumerosSemLocalidade, CodigosInteirosComoAValidacaoAceita) {
     for (const CasoInteiro& c : casos) {
         EXPECT_EQ(LerInteiro(c.texto), c.valor) << "'" << c.texto << "'";
         EXPECT_EQ(EhInteiro(c.texto), c.valor.has_value()) << "'" << c.texto << "'";
-        if (c.valor)
+        if (c.valor) {
             EXPECT_EQ(VariantParaInteiro(TVariante(std::string(c.texto))), *c.valor) << "'" << c.texto << "'";
-        else
+        } else {
             EXPECT_THROW(VariantParaInteiro(TVariante(std::string(c.texto))), EErro) << "'" << c.texto << "'";
+        }
     }
     EXPECT_THROW(VariantParaInteiro(TVariante(301.6)), EErro);
     EXPECT_EQ(VariantParaInteiro(TVariante(302.0)), 302);
