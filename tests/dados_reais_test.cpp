@@ -18,24 +18,11 @@
 #include "db/UExecBD.h"
 #include "inbox/UBS.h"
 #include "tests/UAmbienteImportacao.h"
+#include "tests/support/ULocalidadeTeste.h"
 
 namespace {
 
 using namespace importacao_teste;
-
-// The operators' locale, whatever the environment of the test run says.
-class LocalidadeBrasileira {
-public:
-    LocalidadeBrasileira() : anterior_(std::setlocale(LC_ALL, nullptr)) {
-        ok_ = std::setlocale(LC_ALL, "pt_BR.UTF-8") != nullptr;
-    }
-    ~LocalidadeBrasileira() { std::setlocale(LC_ALL, anterior_.c_str()); }
-    bool Ok() const { return ok_; }
-
-private:
-    std::string anterior_;
-    bool ok_ = false;
-};
 
 #define EXIGIR_PT_BR(l)                                                                    \
     ASSERT_TRUE((l).Ok()) << "locale pt_BR.UTF-8 missing: scripts/instalar.sh generates it"; \
@@ -49,7 +36,7 @@ struct CasoReal {
 };
 
 TEST(NumerosSemLocalidade, LeituraDeReaisComVirgulaOuPonto) {
-    LocalidadeBrasileira l;
+    TLocalidade l("pt_BR.UTF-8");
     EXIGIR_PT_BR(l);
     const CasoReal casos[] = {
         {"35,50", 35.5},    {"35.50", 35.5},  {"1.234,56", 1234.56}, {" 2,5 ", 2.5}, {"-3,75", -3.75},
@@ -77,7 +64,7 @@ struct CasoInteiro {
 // One reading for every integer code: what the validation accepts is the
 // number written, in every row.
 TEST(NumerosSemLocalidade, CodigosInteirosComoAValidacaoAceita) {
-    LocalidadeBrasileira l;
+    TLocalidade l("pt_BR.UTF-8");
     EXIGIR_PT_BR(l);
     const CasoInteiro casos[] = {
         {"302", 302},           {"0x1F", 31},          {"$1f", 31},          {"x10", 16},
@@ -101,7 +88,7 @@ TEST(NumerosSemLocalidade, CodigosInteirosComoAValidacaoAceita) {
 
 // The same conversions when the values are bound to the database's columns.
 TEST(NumerosSemLocalidade, ParametrosDoBancoEmPtBr) {
-    LocalidadeBrasileira l;
+    TLocalidade l("pt_BR.UTF-8");
     EXIGIR_PT_BR(l);
     TDMTeste t;
     auto ler = [&](const std::string& sql, const TVariante& v) {
@@ -181,7 +168,8 @@ protected:
         return r;
     }
 
-    LocalidadeBrasileira localidade;
+    // The operators' locale, whatever the environment of the test run says.
+    TLocalidade localidade{"pt_BR.UTF-8"};
 };
 
 // Amounts with a decimal comma import as they do in the C locale.

@@ -15,6 +15,7 @@
 #include "app/UErro.h"
 #include "inbox/UBSXML.h"
 #include "log/ULog.h"
+#include "tests/support/ULocalidadeTeste.h"
 
 namespace fs = std::filesystem;
 
@@ -315,20 +316,6 @@ TEST_F(LeitorTeste, Latin1DeclaradoLidoComoCp1252) {
                                                            "Ana \x81\xE7")));
     EXPECT_EQ(tp.cdsPacientes.Texto("nome"), "Ana ?\xE7");
 }
-
-// Sets the process locale for one test and puts the old one back.
-class TLocalidade {
-public:
-    explicit TLocalidade(const char* nome) : anterior_(std::setlocale(LC_ALL, nullptr)) {
-        ok_ = std::setlocale(LC_ALL, nome) != nullptr;
-    }
-    ~TLocalidade() { std::setlocale(LC_ALL, anterior_.c_str()); }
-    bool Ok() const { return ok_; }
-
-private:
-    std::string anterior_;
-    bool ok_ = false;
-};
 
 // The parser's errors told in Portuguese, the excerpt in Windows-1252
 // whatever the file's encoding.

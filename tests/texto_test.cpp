@@ -2,6 +2,7 @@
 // window, file-system names), the locale's encoding (the C library's texts)
 // and the encodings request files declare.
 #include "app/UTexto.h"
+#include "tests/support/ULocalidadeTeste.h"
 
 #include <gtest/gtest.h>
 
@@ -144,20 +145,6 @@ TEST(EhRotuloLatin1, RotulosDeIso8859_1) {
     for (const char* r : {"", "UTF-8", "windows-1252", "ISO-8859-15", "ISO-8859-2", "latin2", "ascii"})
         EXPECT_FALSE(EhRotuloLatin1(r)) << r;
 }
-
-// Sets the process locale for one test and puts the old one back.
-class TLocalidade {
-public:
-    explicit TLocalidade(const char* nome) : anterior_(std::setlocale(LC_ALL, nullptr)) {
-        ok_ = std::setlocale(LC_ALL, nome) != nullptr;
-    }
-    ~TLocalidade() { std::setlocale(LC_ALL, anterior_.c_str()); }
-    bool Ok() const { return ok_; }
-
-private:
-    std::string anterior_;
-    bool ok_ = false;
-};
 
 // The C library's texts under pt_BR.UTF-8 are UTF-8 bytes; the core holds
 // them in Windows-1252, one byte per letter.
