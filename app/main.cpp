@@ -14,7 +14,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <QApplication>
@@ -24,6 +23,7 @@
 
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
+#include "app/UPastaPrograma.h"
 #include "db/USinalCliente.h"
 #include "log/ULog.h"
 #include "ui/UAplicacao.h"
@@ -31,16 +31,6 @@
 #include "ui/UTraducao.h"
 
 namespace {
-
-// The executable's folder, ending with a separator.
-std::string PastaExecutavel(const char* argv0) {
-    std::error_code erro;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", erro);
-    if (erro) exe = std::filesystem::absolute(argv0, erro);
-    std::string pasta = exe.parent_path().string();
-    if (pasta.empty() || pasta.back() != '/') pasta += '/';
-    return pasta;
-}
 
 const char* ArquivoCaptura() {
     const char* arquivo = std::getenv("QUORVEL_CAPTURA");

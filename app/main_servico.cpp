@@ -9,27 +9,17 @@
 // read.
 
 #include <csignal>
-#include <filesystem>
 #include <string>
 
 #include "app/UInstanciaUnica.h"
 #include "app/UJanelaServico.h"
+#include "app/UPastaPrograma.h"
+#include "app/UServico.h"
 #include "app/UTexto.h"
 #include "db/USinalCliente.h"
-#include "app/UServico.h"
 #include "log/ULog.h"
 
 namespace {
-
-// The executable's folder, ending with a separator.
-std::string PastaExecutavel(const char* argv0) {
-    std::error_code erro;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", erro);
-    if (erro) exe = std::filesystem::absolute(argv0, erro);
-    std::string pasta = exe.parent_path().string();
-    if (pasta.empty() || pasta.back() != '/') pasta += '/';
-    return pasta;
-}
 
 volatile std::sig_atomic_t g_encerrar = 0;
 void AoSinalEncerrar(int) { g_encerrar = 1; }
