@@ -92,6 +92,7 @@ int TServico::Executar() {
         if (Conectar(dm)) listarEProcessar();
     });
     ciclo.DefinirFrequencia(frequencia);
+    ciclo.DefinirEsperaAntecipada(TCicloAutomatico::AteAssentarem(lista));
     if (const auto teste = IntervaloDeTeste()) {
         ciclo.DefinirPeriodo(*teste);
         ciclo.DefinirIntervaloMinimo(*teste);

@@ -20,6 +20,13 @@ TCicloAutomatico::TTrabalho TCicloAutomatico::ListarEProcessar(TListaArquivos& l
     };
 }
 
+TCicloAutomatico::TEsperaAntecipada TCicloAutomatico::AteAssentarem(TListaArquivos& lista) {
+    return [&lista]() -> std::optional<std::int64_t> {
+        if (lista.EmGravacao() <= 0) return std::nullopt;
+        return (std::int64_t{lista.Gravacao().Segundos()} + 1) * 1000;
+    };
+}
+
 std::int32_t TCicloAutomatico::ConverterFrequencia(const std::string& texto) {
     if (const auto valor = LerInteiro(texto)) return *valor;
     throw EErro("'" + texto + "' n\xE3o \xE9 um valor inteiro v\xE1lido");
@@ -39,7 +46,10 @@ void TCicloAutomatico::Executar(const std::function<void(const std::exception&)>
         ~TRearmar() {
             ciclo.emCiclo_ = false;
             if (ciclo.janela_.Encerrando()) return;
-            const std::int64_t intervalo = ciclo.Intervalo();
+            std::int64_t intervalo = ciclo.Intervalo();
+            if (ciclo.antecipada_)
+                if (const auto antes = ciclo.antecipada_())
+                    intervalo = std::clamp<std::int64_t>(*antes, std::min<std::int64_t>(1000, intervalo), intervalo);
             ciclo.temporizador_.Iniciar(intervalo);
             ciclo.proxima_ = TDataHora::Agora().MaisMs(intervalo);
         }

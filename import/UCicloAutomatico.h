@@ -69,10 +69,21 @@ public:
     // minimum and the largest interval a timer takes (INT_MAX milliseconds).
     std::int64_t Intervalo() const;
 
+    // An earlier next check: asked when the timer is re-armed, it may give a
+    // shorter wait than Intervalo() (at least one second), or none for the
+    // period. Files still being written settle within seconds and need not
+    // wait for a whole period.
+    using TEsperaAntecipada = std::function<std::optional<std::int64_t>()>;
+    void DefinirEsperaAntecipada(TEsperaAntecipada espera) { antecipada_ = std::move(espera); }
+    // The earlier check for the files `lista` held back as still being
+    // written: a second after they may have settled. `lista` must outlive
+    // the cycle.
+    static TEsperaAntecipada AteAssentarem(TListaArquivos& lista);
+
     // One cycle: stops the timer, runs the work, hands an error that escaped
     // it to `aoFalhar` (so that the cycle goes on once it was shown or
-    // logged), re-arms the timer with Intervalo() and sets the next-check
-    // time to now plus that interval. With `aoFalhar` empty, an escaped error
+    // logged), re-arms the timer with Intervalo() (or the earlier wait) and
+    // sets the next-check time to now plus that interval. With `aoFalhar` empty, an escaped error
     // is dropped. Errors of `aoFalhar` itself go to the caller, with the
     // timer re-armed all the same. When the program is ending the timer is
     // left stopped: before the work, nothing is run; after it, there is no
@@ -97,4 +108,5 @@ private:
     std::int64_t minimo_ = kMsPorMinuto;
     bool emCiclo_ = false;
     std::optional<TDataHora> proxima_;
+    TEsperaAntecipada antecipada_;
 };

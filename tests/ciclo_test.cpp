@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,10 @@
 #include "app/UJanelaServico.h"
 #include "app/UTexto.h"
 #include "import/UCicloAutomatico.h"
+#include "inbox/ULeitor.h"
+#include "inbox/UListaArquivos.h"
+#include "inbox/UTabelasPedido.h"
+#include "inbox/UValidacao.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
 
@@ -105,6 +111,51 @@ TEST(CicloAutomatico, IntervaloLimitadoEntreOMinimoEOMaiorDeUmTemporizador) {
         c.Executar();
         EXPECT_EQ(temporizador.eventos.back(), "iniciar " + std::to_string(caso.intervalo));
     }
+}
+
+// Files still being written are checked again soon after they may have
+// settled, instead of a whole period later; never later than the period,
+// never sooner than a second.
+TEST(CicloAutomatico, ArquivosEmGravacaoAntecipamAProximaVerificacao) {
+    struct TCaso {
+        std::optional<std::int64_t> antecipada;
+        std::int64_t intervalo;
+    };
+    for (const TCaso caso : {TCaso{std::nullopt, 300000}, TCaso{6000, 6000}, TCaso{0, 1000},
+                             TCaso{600000, 300000}}) {
+        SCOPED_TRACE(caso.antecipada ? std::to_string(*caso.antecipada) : "none");
+        TTemporizadorTeste temporizador;
+        TEncerramento fim;
+        TCicloAutomatico c(temporizador, fim.janela, [] {});
+        c.DefinirFrequencia(5);
+        c.DefinirEsperaAntecipada([&] { return caso.antecipada; });
+        c.Executar();
+        EXPECT_EQ(temporizador.eventos.back(), "iniciar " + std::to_string(caso.intervalo));
+    }
+}
+
+// The scan's count of files held back gives the earlier check: a second
+// after the stable time.
+TEST(CicloAutomatico, AteAssentaremSegueAGuardaDaVarredura) {
+    char modelo[] = "/tmp/ciclo_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(modelo), nullptr);
+    const fs::path pasta = modelo;
+    TEncerramento fim;
+    TTabelasPedido tabelas;
+    TLeitorPedidos leitor(tabelas);
+    TDM dm(fim.janela, pasta.string() + "/");  // nothing is validated: no connection needed
+    TValidacao validacao(tabelas, dm, fim.janela);
+    TListaArquivos lista(tabelas, leitor, validacao, fim.janela, pasta.string() + "/");
+    lista.Gravacao().DefinirSegundos(7);
+    const auto espera = TCicloAutomatico::AteAssentarem(lista);
+
+    lista.AtualizarLista();
+    EXPECT_EQ(espera(), std::nullopt);  // nothing held back
+    std::ofstream(pasta / "chegando.xml") << "<solicitacoes>";
+    lista.AtualizarLista();
+    ASSERT_EQ(lista.EmGravacao(), 1);
+    EXPECT_EQ(espera(), std::optional<std::int64_t>(8000));
+    fs::remove_all(pasta);
 }
 
 // An error of the work is handed over while the timer is still stopped (a

@@ -286,6 +286,7 @@ void TFPrincipal::FormCreate() {
     leitor_ = std::make_unique<TLeitorPedidos>(tabelas_);
     validacao_ = std::make_unique<TValidacao>(tabelas_, dm_, servicos_);
     lista_ = std::make_unique<TListaArquivos>(tabelas_, *leitor_, *validacao_, servicos_, Config.Diretorio);
+    ciclo_.DefinirEsperaAntecipada(TCicloAutomatico::AteAssentarem(*lista_));
     lista_->AoMostrarDiretorio = [this](const std::string& caminho) { MostrarDiretorio(caminho); };
     lista_->AoHabilitarBotoes = [this](bool habilitar) {
         btnProcessarSelecionado->setEnabled(habilitar);
