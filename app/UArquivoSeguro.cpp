@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -24,32 +25,6 @@ const std::string kNaoLeu = "N\xE3o foi poss\xEDvel ler o arquivo ";
 
 [[noreturn]] void FalhaGravacao(const std::string& caminho, int erro) {
     throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": " + DescricaoSistema(erro));
-}
-
-mode_t ModoPadrao() {
-    const mode_t mascara = ::umask(0);
-    ::umask(mascara);
-    return 0666 & ~mascara;
-}
-
-std::string PastaDe(const std::string& caminho) {
-    const auto pos = caminho.find_last_of('/');
-    if (pos == std::string::npos) return ".";
-    if (pos == 0) return "/";
-    return caminho.substr(0, pos);
-}
-
-std::string NomeDe(const std::string& caminho) {
-    const auto pos = caminho.find_last_of('/');
-    return pos == std::string::npos ? caminho : caminho.substr(pos + 1);
-}
-
-// The mkstemp template of the temporary file for `nome`: "." + name +
-// ".XXXXXX", or ".qv-XXXXXX" when that would pass the longest name the file
-// system allows (255 bytes), so that every file can be replaced.
-std::string NomeTemporario(const std::string& nome) {
-    const std::string longo = "." + nome + ".XXXXXX";
-    return longo.size() <= NAME_MAX ? longo : ".qv-XXXXXX";
 }
 
 }  // namespace
@@ -80,13 +55,9 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho) {
 void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
                          std::optional<mode_t> modoNovo) {
     // A symbolic link is followed: the file it names is replaced, not the link.
-    std::string alvo = caminho;
+    const std::string alvo = ArquivoApontado(caminho);
     struct stat info {};
     bool existe = false;
-    if (::lstat(caminho.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char real[PATH_MAX];
-        if (::realpath(caminho.c_str(), real) != nullptr) alvo = real;
-    }
     if (::stat(alvo.c_str(), &info) == 0) {
         existe = true;
         if (!S_ISREG(info.st_mode)) FalhaGravacao(caminho, EISDIR);
@@ -96,10 +67,10 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
     } else if (errno != ENOENT) {
         FalhaGravacao(caminho, errno);
     }
-    const mode_t modo = existe ? (info.st_mode & 07777) : modoNovo.value_or(ModoPadrao());
+    const mode_t modo = existe ? (info.st_mode & 07777) : modoNovo.value_or(ModoNovoPadrao());
 
-    const std::string pasta = PastaDe(alvo);
-    std::string modelo = pasta + "/" + NomeTemporario(NomeDe(alvo));
+    const std::string pasta = PastaDoCaminho(alvo);
+    std::string modelo = ModeloTemporario(alvo);
     std::vector<char> nomeTemp(modelo.begin(), modelo.end());
     nomeTemp.push_back('\0');
     const int fd = ::mkostemp(nomeTemp.data(), O_CLOEXEC);  // created with mode 0600
@@ -132,4 +103,44 @@ void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+std::string ArquivoApontado(const std::string& caminho) {
+    struct stat info {};
+    if (::lstat(caminho.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char real[PATH_MAX];
+        if (::realpath(caminho.c_str(), real) != nullptr) return real;
+    }
+    return caminho;
+}
+
+std::string PastaDoCaminho(const std::string& caminho) {
+    const auto pos = caminho.find_last_of('/');
+    if (pos == std::string::npos) return ".";
+    if (pos == 0) return "/";
+    return caminho.substr(0, pos);
+}
+
+std::string NomeDoCaminho(const std::string& caminho) {
+    const auto pos = caminho.find_last_of('/');
+    return pos == std::string::npos ? caminho : caminho.substr(pos + 1);
+}
+
+std::string ModeloTemporario(const std::string& alvo) {
+    const std::string longo = "." + NomeDoCaminho(alvo) + ".XXXXXX";
+    return PastaDoCaminho(alvo) + "/" + (longo.size() <= NAME_MAX ? longo : std::string(".qv-XXXXXX"));
+}
+
+mode_t ModoNovoPadrao() {
+    // The kernel tells the umask in /proc/self/status ("Umask:\t0022");
+    // umask() would have to set it to read it.
+    std::ifstream status("/proc/self/status");
+    for (std::string linha; std::getline(status, linha);) {
+        if (linha.rfind("Umask:", 0) != 0) continue;
+        const unsigned long mascara = std::strtoul(linha.c_str() + 6, nullptr, 8);
+        return static_cast<mode_t>(0666 & ~mascara);
+    }
+    const mode_t mascara = ::umask(0);
+    ::umask(mascara);
+    return 0666 & ~mascara;
 }

@@ -23,3 +23,21 @@ std::optional<std::string> LerArquivoInteiro(const std::string& caminho);
 // removes the temporary file and leaves the target untouched.
 void GravarArquivoSeguro(const std::string& caminho, const std::string& conteudo,
                          std::optional<mode_t> modoNovo = std::nullopt);
+
+// ---- pieces shared by the writers of such files ----
+
+// The file a path names: a symbolic link is followed (the file it names is
+// what gets replaced, not the link). The path itself when it is no link or
+// the link cannot be resolved.
+std::string ArquivoApontado(const std::string& caminho);
+// The folder of a path ("." for a bare name, "/" at the root), and its last
+// component.
+std::string PastaDoCaminho(const std::string& caminho);
+std::string NomeDoCaminho(const std::string& caminho);
+// The mkstemp template, in the file's own folder, of the temporary file that
+// replaces `alvo`: "." + name + ".XXXXXX", or ".qv-XXXXXX" when that would
+// pass the longest name the file system allows (255 bytes).
+std::string ModeloTemporario(const std::string& alvo);
+// The permission bits of a new file: 0666 less the process's umask, read
+// without changing the umask (another thread may be creating files).
+mode_t ModoNovoPadrao();

@@ -69,29 +69,6 @@ void AnexarLinhas(std::string& saida, const std::string& texto) {
     }
 }
 
-std::string PastaDe(const std::string& caminho) {
-    const auto pos = caminho.find_last_of('/');
-    if (pos == std::string::npos) return ".";
-    if (pos == 0) return "/";
-    return caminho.substr(0, pos);
-}
-
-std::string NomeDe(const std::string& caminho) {
-    const auto pos = caminho.find_last_of('/');
-    return pos == std::string::npos ? caminho : caminho.substr(pos + 1);
-}
-
-// The file a path names: a symbolic link is followed (the file it names is
-// replaced, not the link).
-std::string Alvo(const std::string& caminho) {
-    struct stat info {};
-    if (::lstat(caminho.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char real[PATH_MAX];
-        if (::realpath(caminho.c_str(), real) != nullptr) return real;
-    }
-    return caminho;
-}
-
 // What identifies the file last written: when the file on disk no longer
 // matches, someone else changed it and the cached content is stale.
 struct TIdentidade {
@@ -122,7 +99,7 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
     std::string alvo = caminho;
     bool existe = ::lstat(caminho.c_str(), &info) == 0;
     if (existe && S_ISLNK(info.st_mode)) {
-        alvo = Alvo(caminho);
+        alvo = ArquivoApontado(caminho);
         existe = ::stat(alvo.c_str(), &info) == 0;
     }
     std::uint64_t tamanho = acrescimo;
@@ -141,7 +118,7 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
         throw FalhaGravacao(caminho, errno);
     }
     // The new content goes to a new file beside the old one.
-    const std::string pasta = PastaDe(alvo);
+    const std::string pasta = PastaDoCaminho(alvo);
     if (!existe && ::access(pasta.c_str(), W_OK | X_OK) != 0) throw FalhaGravacao(caminho, errno);
     rlimit limite{};
     if (::getrlimit(RLIMIT_FSIZE, &limite) == 0 && limite.rlim_cur != RLIM_INFINITY && tamanho > limite.rlim_cur)
@@ -327,7 +304,7 @@ private:
     // content. Runs on the writer thread without the mutex; only the cache is
     // touched under it. Throws EErro; the file is then left as it was.
     void Reescrever(const std::string& caminho, const std::vector<std::string>& lote) {
-        const std::string alvo = Alvo(caminho);
+        const std::string alvo = ArquivoApontado(caminho);
         struct stat info {};
         bool existe = false;
         if (::stat(alvo.c_str(), &info) == 0) {
@@ -357,13 +334,13 @@ private:
             cacheDe_ = alvo;
             identidade_.reset();
         }
-        const mode_t modo = existe ? (info.st_mode & 07777) : ModoPadrao();
+        const mode_t modo = existe ? (info.st_mode & 07777) : ModoNovoPadrao();
 
         std::string novas;
         for (auto it = lote.rbegin(); it != lote.rend(); ++it) novas += *it;
 
-        const std::string pasta = PastaDe(alvo);
-        const std::string modelo = pasta + "/." + NomeDe(alvo) + ".XXXXXX";
+        const std::string pasta = PastaDoCaminho(alvo);
+        const std::string modelo = ModeloTemporario(alvo);
         std::vector<char> nomeTemp(modelo.begin(), modelo.end());
         nomeTemp.push_back('\0');
         const int fd = ::mkostemp(nomeTemp.data(), O_CLOEXEC);  // created with mode 0600
@@ -435,11 +412,6 @@ private:
         std::abort();
     }
 
-    static mode_t ModoPadrao() {
-        const mode_t mascara = ::umask(0);
-        ::umask(mascara);
-        return 0666 & ~mascara;
-    }
 
     // A child made by fork has no writer thread: it starts with no lines of
     // its own (the parent writes its lines) and a fresh mutex.
