@@ -189,6 +189,20 @@ TEST_F(LogTeste, ArquivoExistenteMantemSuasPermissoes) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+// A new log takes the process's umask, which the writer learns without
+// changing it (the umask is the whole process's: another thread may be
+// creating a file at that moment).
+TEST_F(LogTeste, ArquivoNovoSegueAUmaskSemMudaLa) {
+    const mode_t anterior = ::umask(027);
+    Log::Gravar("nova");
+    Log::Descarregar();
+    const mode_t depois = ::umask(anterior);
+    EXPECT_EQ(depois, 027u);
+    struct stat info {};
+    ASSERT_EQ(stat(arquivo_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
 // ---- failures: an error to the caller, the lines already there kept ----
 
 TEST_F(LogTeste, PastaInexistenteDaErroENaoCriaNada) {
