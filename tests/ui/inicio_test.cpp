@@ -71,6 +71,14 @@ class TesteInicio : public QObject {
 private:
     std::unique_ptr<TBancoTeste> banco;
 
+    // Stores connection settings in the folder's config.xml, as the
+    // recovery does after a connection.
+    static void GravarConexao(const std::string& pasta, const TConfigBD& cfg) {
+        TJanelaTeste janela;
+        TDM dm(janela, pasta);
+        dm.GravarConfigBD(cfg);
+    }
+
 private slots:
     void initTestCase() { banco = std::make_unique<TBancoTeste>(); }
     void cleanupTestCase() { banco.reset(); }
@@ -78,11 +86,7 @@ private slots:
     void configuracaoQueConectaNaoMostraODialogo() {
         TPastaTemporaria pasta;
         ConfigGravada(pasta.caminho);  // no file yet
-        {
-            TJanelaTeste janela;
-            TDM dm(janela, pasta.caminho);
-            dm.GravarConfigBD(banco->Config());
-        }
+        GravarConexao(pasta.caminho, banco->Config());
         const auto antes = pasta.LerConfig();
         const auto hora = std::filesystem::last_write_time(pasta.Config());
         QVERIFY(antes.has_value());
@@ -132,11 +136,7 @@ private slots:
     void dadosQueFalhamDeNovoNaoSaoGravados() {
         TPastaTemporaria pasta;
         TConfigBD antigos{"127.0.0.1", "/tmp/quorvel-testes/antigo.fdb", "sysdba", "x"};
-        {
-            TJanelaTeste janela;
-            TDM dm(janela, pasta.caminho);
-            dm.GravarConfigBD(antigos);
-        }
+        GravarConexao(pasta.caminho, antigos);
         const auto antes = pasta.LerConfig();
         TJanelaTeste janela;
         TConfigBD ruins = banco->Config();
@@ -157,11 +157,7 @@ private slots:
         TPastaTemporaria pasta;
         TConfigBD semServidor = banco->Config();
         semServidor.Servidor = "";
-        {
-            TJanelaTeste janela;
-            TDM dm(janela, pasta.caminho);
-            dm.GravarConfigBD(semServidor);
-        }
+        GravarConexao(pasta.caminho, semServidor);
         TJanelaTeste janela;
         TDialogoRoteiro dialogo(TConfigBD{});
         TPrograma programa(janela, pasta.caminho);
@@ -240,11 +236,7 @@ private slots:
         TPastaTemporaria pasta;
         TConfigBD mudos = banco->Config();
         mudos.Servidor = mudo.Servidor();
-        {
-            TJanelaTeste janela;
-            TDM dm(janela, pasta.caminho);
-            dm.GravarConfigBD(mudos);
-        }
+        GravarConexao(pasta.caminho, mudos);
         TJanelaTeste janela;
         TDialogoRoteiro dialogo(banco->Config());
         TPrograma programa(janela, pasta.caminho);
