@@ -478,6 +478,9 @@ void TFPrincipal::CicloAutomatico() {
     ciclo_.Executar([this](const std::exception& erro) { MostrarErro(erro); });
     if (encerrando_) return;
     lbProximaVerificacao->setText(TextoParaQt(ciclo_.TextoProximaVerificacao()));
+    // The processing after the scan cleared the progress text: the files
+    // still being written are told again.
+    Painel1->setText(TextoParaQt(TextoArquivosEmGravacao(lista_->EmGravacao())));
 }
 
 void TFPrincipal::seFrequenciaChange() {
