@@ -3,5 +3,12 @@
 set -euo pipefail
 RAIZ="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${QUORVEL_BUILD:-$RAIZ/build}"
-cmake -S "$RAIZ" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# A compiler cache, where one is installed, makes rebuilds of other work
+# trees of the same sources cheap.
+LANCADOR=()
+if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$RAIZ")}"
+    LANCADOR=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$RAIZ" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LANCADOR[@]}" "$@" >/dev/null
 cmake --build "$BUILD" -j "$(nproc)"
