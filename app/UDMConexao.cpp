@@ -5,6 +5,8 @@
 
 #include "db/UFirebird.h"
 
+#include <utility>
+
 namespace {
 
 // An unreachable server (machine off, address wrong, port filtered) is given
@@ -56,18 +58,36 @@ bool TDM::TestarConexao(const std::string& nomeBanco, const std::string& usuario
 }
 
 void TDM::Desconectar() noexcept {
+    // A rollback or detach whose bound runs out does not start this again.
+    const bool antes = std::exchange(descartando_, true);
     trsel_.Rollback();
     triud_.Rollback();
     // The settings rows stay: they are read once for the program's run.
+    if (!att_) {
+        descartando_ = antes;
+        return;
+    }
     fb::TRef<Firebird::IAttachment> att(att_);
+    // The detach under the bound too; att_ goes only after it, so that the
+    // bound reaches this attachment.
+    try {
+        ComLimite([&](TLimiteBanco::TChamada&) {
+            fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att->detach(st); });
+            att.release();  // the detach released it
+        });
+    } catch (...) {
+    }
     att_ = nullptr;
-    fb::Desconectar(att);
+    att.reset();
+    descartando_ = antes;
 }
 
 bool TDM::ConexaoAtiva() noexcept {
     if (!att_) return false;
     try {
-        fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att_->ping(st); });
+        ComLimite([&](TLimiteBanco::TChamada&) {
+            fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att_->ping(st); });
+        });
         return true;
     } catch (...) {
         return false;

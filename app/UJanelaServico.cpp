@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/UAvisoSistema.h"
 #include "app/UTexto.h"
 #include "log/ULog.h"
 
@@ -20,7 +21,7 @@ std::string SemQuebras(const std::string& texto) {
 
 }  // namespace
 
-TJanelaServico::TJanelaServico(const volatile std::sig_atomic_t* encerrar, std::ostream* saida)
+TJanelaServico::TJanelaServico(const std::atomic<bool>* encerrar, std::ostream* saida)
     : encerrar_(encerrar), saida_(saida) {}
 
 TResposta TJanelaServico::Resposta(TBotoes botoes) {
@@ -71,4 +72,6 @@ TResposta TJanelaServico::Mensagem(const std::string& texto, TIcone icone, TBoto
     return Resposta(botoes);
 }
 
-bool TJanelaServico::Encerrando() const { return encerrar_ && *encerrar_ != 0; }
+void TJanelaServico::MostrarProgresso(const std::string&) { AvisoSistema::Vivo(); }
+
+bool TJanelaServico::Encerrando() const { return encerrar_ && encerrar_->load(); }

@@ -2,10 +2,12 @@
 // screen and nobody to answer. Every box becomes one line, written to the
 // activity log and to standard error (which the service manager keeps in its
 // journal), and is answered as a box closed without a button. There is no
-// progress text and there are no window messages to handle.
+// progress text and there are no window messages to handle; the progress
+// (one call per file read and per request imported) tells the service
+// manager that the work goes on (AvisoSistema::Vivo).
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <iosfwd>
 #include <string>
 
@@ -16,7 +18,7 @@ public:
     // `encerrar`, when given, is the flag the service's signal handler sets
     // when it is told to stop (read by Encerrando); it must outlive the
     // object. Lines for standard error go to `saida` (std::cerr when null).
-    explicit TJanelaServico(const volatile std::sig_atomic_t* encerrar = nullptr, std::ostream* saida = nullptr);
+    explicit TJanelaServico(const std::atomic<bool>* encerrar = nullptr, std::ostream* saida = nullptr);
 
     // The line of a box: the kind's prefix ("Erro: " for error and plain
     // boxes, "Atenção: " for warnings and questions, "Informação: " for
@@ -37,8 +39,9 @@ public:
     // log that cannot be written (now, or at an earlier rewrite) adds a
     // second line about it to standard error; never throws.
     TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
-    // Nothing to show or to handle.
-    void MostrarProgresso(const std::string&) override {}
+    // Nothing to show or to handle; the progress is told to the service
+    // manager's watchdog.
+    void MostrarProgresso(const std::string&) override;
     void ProcessarMensagens() override {}
     // True once the flag is set.
     bool Encerrando() const override;
@@ -47,6 +50,6 @@ public:
     void Avisar(const std::string& linha);
 
 private:
-    const volatile std::sig_atomic_t* encerrar_;
+    const std::atomic<bool>* encerrar_;
     std::ostream* saida_;
 };

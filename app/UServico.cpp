@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "app/UAvisoSistema.h"
 #include "app/UJanelaServico.h"
 #include "config/UConfig.h"
 #include "db/UDM.h"
@@ -14,18 +15,13 @@
 #include "inbox/UTabelasPedido.h"
 #include "inbox/UValidacao.h"
 
-namespace {
-
-// The test hook's period, when set to a whole number above 0.
-std::optional<std::int64_t> IntervaloDeTeste() {
-    const char* valor = std::getenv(TServico::kIntervaloTeste);
+std::optional<std::int64_t> TServico::IntervaloDeTeste() {
+    const char* valor = std::getenv(kIntervaloTeste);
     if (!valor) return std::nullopt;
     const auto ms = LerInteiro(valor);
     if (!ms || *ms <= 0) return std::nullopt;
     return *ms;
 }
-
-}  // namespace
 
 TServico::TServico(TJanelaServico& janela, std::string pasta) : janela_(janela), pasta_(std::move(pasta)) {}
 
@@ -40,6 +36,7 @@ void TServico::Esperar() {
     while (proximo_ && !janela_.Encerrando()) {
         const auto agora = steady_clock::now();
         if (agora >= *proximo_) return;
+        AvisoSistema::Vivo();
         // Short naps: a signal sets the flag and the wait ends within one.
         std::this_thread::sleep_for(std::min<steady_clock::duration>(*proximo_ - agora, milliseconds(200)));
     }

@@ -13,10 +13,20 @@
 // connection is made again that is logged too. Files stay in the inbox folder
 // meanwhile. The service never ends because of the database.
 //
-// Ending: once the window services report Encerrando (SIGTERM or SIGINT), the
-// scan stops between files and the driver after the request under way; the
-// files finished so far are moved, the others keep their place in the inbox
-// folder; then Executar returns 0. Between cycles the wait ends at once.
+// A call to the database that has not returned after segundos_limite_banco
+// seconds (a server that hangs with its connection open) is cancelled and the
+// connection dropped (TDM::ComLimite); that counts as a lost connection, as
+// above.
+//
+// Ending: once the window services report Encerrando (SIGTERM, SIGINT or
+// SIGHUP), the scan stops between files and the driver after the request
+// under way (a call that hangs returns within its bound); the files finished
+// so far are moved, the others keep their place in the inbox folder; then
+// Executar returns 0. Between cycles the wait ends at once.
+//
+// The wait between cycles tells the service manager's watchdog that the
+// service goes on (AvisoSistema::Vivo), as the window services do for each
+// file and request.
 #pragma once
 
 #include <chrono>
@@ -35,6 +45,8 @@ public:
     // above 0 replaces the stored frequency as the period between cycles
     // (also below one minute). Not for production use.
     static constexpr const char* kIntervaloTeste = "QUORVEL_SERVICO_INTERVALO_MS";
+    // The hook's milliseconds, when set to a whole number above 0.
+    static std::optional<std::int64_t> IntervaloDeTeste();
 
     // `pasta`: the program folder, ending with a separator. `janela` must
     // outlive the service.

@@ -16,13 +16,19 @@ struct TConfig {
     // Seconds a request file's last write must lie before a scan
     // (segundos_arquivo_estavel, 0 to 300; 0 = no guard).
     int SegundosArquivoEstavel = 5;
+    // Seconds a call to the database server may take before it is cancelled
+    // and the connection dropped (segundos_limite_banco, 10 to 3600, else
+    // 60; TLimiteBanco).
+    int SegundosLimiteBanco = 60;
 };
 
 // Reads modo_processamento (default "manual"), frequencia (default "1"),
 // data_coleta_com_data_pedido (default "sim"; true only for exactly "sim") and
 // segundos_arquivo_estavel (as LerSegundosArquivoEstavel: 0 to 300, else 5)
-// from section "aplicacao" through the data module, in this order, into
-// `config`; Diretorio is left as it is. Stores nothing. An error of
+// and segundos_limite_banco (as TLimiteBanco::LerSegundos: 10 to 3600, else
+// 60) from section "aplicacao" through the data module, in this order, into
+// `config`, and gives the data module the bound of its calls
+// (TDM::Limite). Diretorio is left as it is. Stores nothing. An error of
 // config.xml (not well-formed, unreadable) goes to the caller with `config`
 // partly read.
 void LerConfigAplicacao(TDM& dm, TConfig& config);

@@ -4,6 +4,8 @@
 #include "app/UTexto.h"
 #include "db/UFirebird.h"
 
+#include <utility>
+
 using namespace Firebird;
 
 // ---- TTransacao ----
@@ -14,7 +16,7 @@ ITransaction* TTransacao::Obter() {
     if (!tra_) {
         IAttachment* att = dm_.Attachment();
         if (!att) throw EErroBD("Banco de dados n\xE3o conectado.");
-        tra_ = fb::IniciarTransacao(att).release();
+        tra_ = dm_.ComLimite([&](TLimiteBanco::TChamada&) { return fb::IniciarTransacao(att); }).release();
     }
     return tra_;
 }
@@ -26,18 +28,26 @@ void TTransacao::Commit() {
         r.commit = true;
         dm_.AoExecutar(r);
     }
-    fb::Chamar([&](ThrowStatusWrapper* st) { tra_->commit(st); });
-    tra_ = nullptr;  // the commit released it
+    dm_.ComLimite([&](TLimiteBanco::TChamada&) {
+        fb::Chamar([&](ThrowStatusWrapper* st) { tra_->commit(st); });
+        tra_ = nullptr;  // the commit released it (also when its bound ran out meanwhile)
+    });
 }
 
 void TTransacao::Rollback() noexcept {
     if (!tra_) return;
+    // Taken first: a rollback whose bound runs out drops the connection,
+    // which rolls this transaction back again.
+    ITransaction* tra = std::exchange(tra_, nullptr);
+    bool liberada = false;  // the rollback released it (also when its bound ran out meanwhile)
     try {
-        fb::Chamar([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
+        dm_.ComLimite([&](TLimiteBanco::TChamada&) {
+            fb::Chamar([&](ThrowStatusWrapper* st) { tra->rollback(st); });
+            liberada = true;
+        });
     } catch (...) {
-        tra_->release();
+        if (!liberada) tra->release();
     }
-    tra_ = nullptr;
 }
 
 // ---- TDM ----
@@ -51,6 +61,19 @@ TDM::TDM(IJanela& janela, std::string pasta)
 TDM::~TDM() { Desconectar(); }
 
 IMaster* TDM::Master() { return fb::Mestre(); }
+
+std::string TDM::ErroLimite() const {
+    return "O banco de dados n\xE3o respondeu em " + std::to_string(limite_.Segundos()) +
+           " segundos; a conex\xE3o com o banco de dados foi desfeita.";
+}
+
+void TDM::Expirou() {
+    const std::string erro = ErroLimite();
+    // A rollback or the detach of a drop under way whose own bound runs out
+    // comes back here: that drop finishes the work.
+    if (!descartando_) Desconectar();
+    throw EErroBD(erro);
+}
 
 std::unique_ptr<TQuery> TDM::NovaQuery(bool leitura) {
     return std::unique_ptr<TQuery>(new TQuery(*this, leitura ? trsel_ : triud_));

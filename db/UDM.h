@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/UErro.h"
 #include "app/UJanela.h"
 #include "app/UTipos.h"
+#include "db/ULimiteBanco.h"
 #include "db/UQuery.h"
 
 namespace Firebird {
@@ -119,6 +121,24 @@ public:
     // the server cannot be reached. Never throws.
     bool VerificarConexao() noexcept;
 
+    // ---- the bound of every call to the server ----
+    // Every call of the connection (TQuery, TTransacao, ping, detach) runs
+    // under this bound (segundos_limite_banco; TLimiteBanco::kPadrao until
+    // set).
+    TLimiteBanco& Limite() { return limite_; }
+    // Runs `f(chamada)`, a call on the connection, under the bound. When the
+    // bound ran out (the call was cancelled, and its connection closed when
+    // the cancel did not bring it back), the connection is dropped (as by
+    // Desconectar: Conectado() becomes false, VerificarConexao makes a new
+    // one) and EErroBD ErroLimite() is thrown, whatever f returned or threw.
+    // Otherwise f's result or error. Without a connection f runs unbounded
+    // (it has nothing to wait for).
+    template <class F>
+    auto ComLimite(F&& f) -> decltype(f(std::declval<TLimiteBanco::TChamada&>()));
+    // "O banco de dados não respondeu em <n> segundos; a conexão com o banco
+    // de dados foi desfeita."
+    std::string ErroLimite() const;
+
     // ---- configuration file (config.xml beside the executable) ----
     std::string LerConfigXML(const std::string& secao, const std::string& chave,
                              const std::string& padrao);
@@ -192,6 +212,9 @@ public:
     std::function<void(const TRegistro&)> AoExecutar;
 
 private:
+    // The bound ran out: drops the connection, throws EErroBD ErroLimite().
+    [[noreturn]] void Expirou();
+
     // Operations of NovoCodigo, each with its own query; errors stay inside.
     // The generator's new value, -1 when it cannot be read.
     std::int32_t IncrementarGenerator(const std::string& tabela) noexcept;
@@ -205,6 +228,9 @@ private:
     std::string nomeBanco_;
     std::vector<std::string> parametros_;
     TConfigBD config_;
+    // Before the transactions: they end under it.
+    TLimiteBanco limite_;
+    bool descartando_ = false;  // Expirou is dropping the connection
     Firebird::IAttachment* att_ = nullptr;
     bool conectou_ = false;  // some connection attempt succeeded (VerificarConexao)
     TTransacao trsel_{*this};
@@ -218,3 +244,26 @@ private:
     std::optional<std::vector<TLinhaCBD>> qcbd_;
     std::vector<std::string> falhas_;
 };
+
+template <class F>
+auto TDM::ComLimite(F&& f) -> decltype(f(std::declval<TLimiteBanco::TChamada&>())) {
+    using R = decltype(f(std::declval<TLimiteBanco::TChamada&>()));
+    TLimiteBanco::TChamada chamada(limite_, att_);
+    if constexpr (std::is_void_v<R>) {
+        try {
+            f(chamada);
+        } catch (...) {
+            if (!chamada.Encerrar()) throw;
+        }
+        if (chamada.Encerrar()) Expirou();
+    } else {
+        std::optional<R> r;
+        try {
+            r.emplace(f(chamada));
+        } catch (...) {
+            if (!chamada.Encerrar()) throw;
+        }
+        if (chamada.Encerrar()) Expirou();
+        return std::move(*r);
+    }
+}

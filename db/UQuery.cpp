@@ -283,7 +283,7 @@ void TQuery::Preparar() {
     if (!att) throw EErroBD("Banco de dados n\xE3o conectado.");
     ITransaction* tra = transacao_.Obter();
     campos_.clear();
-    fb::Chamar([&](ThrowStatusWrapper* st) {
+    dm_.ComLimite([&](TLimiteBanco::TChamada&) { fb::Chamar([&](ThrowStatusWrapper* st) {
         const std::string& texto = impl_->convertido.Texto;
         fb::TRef<IStatement> comando(att->prepare(st, tra, static_cast<unsigned>(texto.size()), texto.c_str(),
                                                   SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
@@ -305,7 +305,7 @@ void TQuery::Preparar() {
             campos_.push_back(c);
         }
         impl_->comando = std::move(comando);
-    });
+    }); });
 }
 
 void TQuery::Parametro(const std::string& nome, const TVariante& valor) {
@@ -506,15 +506,19 @@ void TQuery::Rodar() {
     IAttachment* att = dm_.Attachment();
     ITransaction* tra = transacao_.Obter();
     std::vector<std::vector<TVariante>> linhas;
-    fb::Chamar([&](ThrowStatusWrapper* st) {
+    // The bound counts from the statement's start, and again from each row
+    // fetched: a long result that keeps coming is no hung server.
+    dm_.ComLimite([&](TLimiteBanco::TChamada& chamada) { fb::Chamar([&](ThrowStatusWrapper* st) {
         TMensagemEntrada entrada = MontarEntrada(st, impl_->entrada.get(), impl_->valores, att, tra);
         IMessageMetadata* saida = impl_->saida.get();
         std::vector<unsigned char> buf(saida->getMessageLength(st));
         if (EhSelect(impl_->tipo)) {
             fb::TRef<IResultSet> cursor(impl_->comando->openCursor(st, tra, entrada.meta.get(),
                                                                    entrada.dados.data(), saida, 0));
-            while (cursor->fetchNext(st, buf.data()) == IStatus::RESULT_OK)
+            while (cursor->fetchNext(st, buf.data()) == IStatus::RESULT_OK) {
                 linhas.push_back(LerLinha(st, saida, buf.data(), att, tra));
+                chamada.Renovar();
+            }
             cursor->close(st);
             cursor.release();
         } else {
@@ -523,7 +527,7 @@ void TQuery::Rodar() {
                                     comSaida ? buf.data() : nullptr);
             if (comSaida) linhas.push_back(LerLinha(st, saida, buf.data(), att, tra));
         }
-    });
+    }); });
     linhas_ = std::move(linhas);
     linhaAtual_ = 0;
     aberta_ = EhSelect(impl_->tipo) || !linhas_.empty();

@@ -4,7 +4,8 @@ set -euo pipefail
 
 PACOTES=(firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
          qt6-base-dev libxml2-dev cmake ninja-build g++ googletest libgtest-dev
-         xvfb xauth fonts-dejavu-core locales qt6-translations-l10n)
+         xvfb xauth fonts-dejavu-core locales qt6-translations-l10n
+         libsystemd-dev)
 
 FALTAM=()
 for p in "${PACOTES[@]}"; do

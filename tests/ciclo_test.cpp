@@ -2,6 +2,7 @@
 // with the period after it, errors handed over before the re-arming, the
 // next check announced) and the service's window services (one line per box,
 // the answers of a box closed without a button).
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -49,7 +50,7 @@ public:
 
 // The program's "asked to end", as the cycle reads it.
 struct TEncerramento {
-    volatile std::sig_atomic_t pedido = 0;
+    std::atomic<bool> pedido{false};
     TJanelaServico janela{&pedido};
 };
 
@@ -193,7 +194,7 @@ TEST(CicloAutomatico, SemProximoCicloAoEncerrar) {
     int trabalhos = 0;
     TCicloAutomatico c(temporizador, fim.janela, [&] {
         ++trabalhos;
-        fim.pedido = 1;
+        fim.pedido = true;
     });
     c.Executar();
     EXPECT_EQ(trabalhos, 1);
@@ -282,10 +283,10 @@ TEST(JanelaServico, UmaLinhaPorCaixaComOTipoNaFrente) {
 }
 
 TEST(JanelaServico, EncerrandoSegueOSinal) {
-    volatile std::sig_atomic_t sinal = 0;
+    std::atomic<bool> sinal{false};
     TJanelaServico janela(&sinal);
     EXPECT_FALSE(janela.Encerrando());
-    sinal = 1;
+    sinal = true;
     EXPECT_TRUE(janela.Encerrando());
     EXPECT_FALSE(TJanelaServico().Encerrando());
 }
