@@ -26,7 +26,9 @@
 
 #include "app/UInstanciaUnica.h"
 #include "app/UTexto.h"
+#include "db/ULimiteBanco.h"
 #include "tests/support/UBancoTeste.h"
+#include "tests/support/UReleTeste.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -71,10 +73,21 @@ std::string VariosPedidos(int n, int protocolo, int paciente) {
 // to saida.txt and erro.txt there.
 class TServicoProcesso {
 public:
-    TServicoProcesso(const fs::path& pasta, const std::string& intervaloMs) : pasta_(pasta) {
+    // `ambiente`: "NOME=valor" entries that replace the test's own.
+    TServicoProcesso(const fs::path& pasta, const std::string& intervaloMs,
+                     const std::vector<std::string>& ambiente = {})
+        : pasta_(pasta) {
         std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("QUORVEL_SERVICO_INTERVALO_MS=", 0) != 0) env.emplace_back(*e);
+        std::vector<std::string> trocados = ambiente;
+        trocados.push_back("QUORVEL_SERVICO_INTERVALO_MS=");
+        for (char** e = environ; *e; ++e) {
+            const std::string entrada(*e);
+            bool trocado = false;
+            for (const std::string& t : trocados)
+                if (entrada.rfind(t.substr(0, t.find('=') + 1), 0) == 0) trocado = true;
+            if (!trocado) env.push_back(entrada);
+        }
+        for (const std::string& t : ambiente) env.push_back(t);
         if (!intervaloMs.empty()) env.emplace_back("QUORVEL_SERVICO_INTERVALO_MS=" + intervaloMs);
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());
@@ -148,14 +161,18 @@ protected:
 
     // The tests' request files are complete when written: no wait for files
     // still being written (segundos_arquivo_estavel 0).
-    void EscreverConfig(const std::string& frequencia) {
+    // `servidor`, when given, replaces the test server's name; `limite`, when
+    // given, is segundos_limite_banco.
+    void EscreverConfig(const std::string& frequencia, const std::string& servidor = "",
+                        const std::string& limite = "") {
         const TConfigBD cfg = banco.Config();
         std::ofstream f(pasta / "config.xml", std::ios::trunc);
         f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration>\n"
-          << "  <DB servidor=\"" << cfg.Servidor << "\" banco=\"" << cfg.Banco << "\" usuario=\"" << cfg.Usuario
-          << "\" senha=\"" << cfg.Senha << "\"/>\n"
+          << "  <DB servidor=\"" << (servidor.empty() ? cfg.Servidor : servidor) << "\" banco=\"" << cfg.Banco
+          << "\" usuario=\"" << cfg.Usuario << "\" senha=\"" << cfg.Senha << "\"/>\n"
           << "  <aplicacao modo_processamento=\"manual\" frequencia=\"" << frequencia
-          << "\" data_coleta_com_data_pedido=\"nao\" segundos_arquivo_estavel=\"0\"/>\n</Configuration>\n";
+          << "\" data_coleta_com_data_pedido=\"nao\" segundos_arquivo_estavel=\"0\""
+          << (limite.empty() ? "" : " segundos_limite_banco=\"" + limite + "\"") << "/>\n</Configuration>\n";
     }
 
     // Request files as the sending system leaves them: written a little
@@ -216,8 +233,9 @@ protected:
 
     // The one line the service writes for the box "Sem conexão ..." of a run
     // that was stopped, and of a cycle that found no connection.
-    std::string SemConexao() const {
-        return Cp("Erro: Sem conexão com o banco de dados ") + banco.Config().Servidor + ":" + banco.Caminho() + ".";
+    std::string SemConexao(const std::string& servidor = "") const {
+        return Cp("Erro: Sem conexão com o banco de dados ") + (servidor.empty() ? banco.Config().Servidor : servidor) +
+               ":" + banco.Caminho() + ".";
     }
 
     TBancoTeste banco;
@@ -357,49 +375,134 @@ TEST_F(Servico, BancoForaDoArEVoltaSemLinhasDuplicadas) {
     }
 }
 
-// SIGTERM in the middle of a run: the request under way finishes (the
-// database client's own shutdown on the signal is refused, so no statement
-// fails), the service ends with 0; the file finished before it is moved, the one being
-// imported stays in the inbox folder with its bytes, and nothing half-made
-// is left in either folder. Started again, the service completes that file
-// without doubling a row.
-TEST_F(Servico, SigtermDuranteUmaExecucao) {
+// The server hangs in the middle of a run and keeps its TCP connection open
+// (a relay that stops forwarding): the statement under way returns once
+// segundos_limite_banco ran out, the lost connection is logged, the file
+// stays in the inbox folder, and the cycles that follow try again (each
+// connection attempt bounded too). Once the server answers again, the file
+// is completed without a row doubled.
+TEST_F(Servico, ServidorTravadoComAConexaoAberta) {
+    TReleTeste rele;
+    EscreverConfig("1", rele.Servidor(), "10");
     const int n = 200;
-    Escrever("a_pequeno.xml", VariosPedidos(1, 40000, 80000));
-    const std::string grande = VariosPedidos(n, 41000, 81000);
-    Escrever("b_grande.xml", grande);
+    Escrever("muitos.xml", VariosPedidos(n, 50000, 90000));
+    TServicoProcesso servico(pasta, "500");
+    ASSERT_TRUE(servico.Iniciado());
+    ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 2; })) << Relato();
 
-    {
-        TServicoProcesso servico(pasta, "");
-        ASSERT_TRUE(servico.Iniciado());
-        ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 3; })) << Relato();
-        EXPECT_EQ(servico.Encerrar(std::chrono::seconds(60)), 0) << Relato();
-    }
-    EXPECT_EQ(Arquivos(processados), std::set<std::string>{"a_pequeno.xml"});
-    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"b_grande.xml"});
-    EXPECT_EQ(Ler(entrada / "b_grande.xml"), grande);
-    const int feitos = std::stoi(Valor("select count(*) from ped_pedidos where ped_cod_vis starting with '41'"));
-    EXPECT_GE(feitos, 1);
-    EXPECT_LT(feitos, n) << Relato();
-    // Each request ran through to its order: as many orders as logged.
-    EXPECT_EQ(Contar(Log(), "\tped_cod = "), feitos + 1) << Relato();
-    // The signal cut nothing: no statement failed, no connection was lost.
-    EXPECT_EQ(Contar(Log(), "\tErro: "), 0) << Relato();
+    rele.Parar();
+    const auto parado = std::chrono::steady_clock::now();
+    const std::string limite = Cp("O banco de dados não respondeu em 10 segundos; a conexão com o banco de dados foi desfeita.");
+    const std::string interrompido = SemConexao(rele.Servidor()) + Cp(" O processamento foi interrompido.");
+    ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), interrompido) == 1; }, 60)) << Relato();
+    const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - parado).count();
+    RecordProperty("segundos_ate_a_perda", std::to_string(segundos));
+    EXPECT_LE(segundos, 10 + TLimiteBanco::kSegundosAbandono + 5.0) << Relato();
+    EXPECT_NE(Log().find(limite), std::string::npos) << Relato();
+    // Cycles without a connection: logged once, the file untouched.
+    ASSERT_TRUE(Aguardar(servico, [&] {
+        return Contar(Log(), SemConexao(rele.Servidor()) + Cp(" Os arquivos continuam")) == 1;
+    }, 60)) << Relato();
+    EXPECT_TRUE(servico.Vivo());
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"muitos.xml"});
+    EXPECT_TRUE(Arquivos(processados).empty());
 
-    TServicoProcesso deNovo(pasta, "");
-    ASSERT_TRUE(deNovo.Iniciado());
-    ASSERT_TRUE(Aguardar(deNovo, [&] { return Arquivos(processados).size() == 2; })) << Relato();
-    EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis starting with '41'"), std::to_string(n));
-    EXPECT_EQ(Valor("select count(distinct ped_cod_vis) from ped_pedidos where ped_cod_vis starting with '41'"),
+    rele.Retomar();
+    ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados) == std::set<std::string>{"muitos.xml"}; }))
+        << Relato();
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+    EXPECT_EQ(Contar(Log(), Cp("\tInformação: Conexão com o banco de dados ")), 1) << Log();
+    const std::string faixa = " between 50000 and " + std::to_string(50000 + n - 1);
+    EXPECT_EQ(Valor("select count(*) from ped_pedidos where cast(ped_cod_vis as integer)" + faixa), std::to_string(n));
+    EXPECT_EQ(Valor("select count(distinct ped_cod_vis) from ped_pedidos where cast(ped_cod_vis as integer)" + faixa),
               std::to_string(n));
-    EXPECT_EQ(deNovo.Encerrar(std::chrono::seconds(30), SIGINT), 0) << Relato();
-    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{});
+    EXPECT_EQ(Valor("select count(*) from exp_examespedidos e join ped_pedidos p on p.ped_cod = e.ped_cod"
+                    " where cast(p.ped_cod_vis as integer)" + faixa),
+              std::to_string(n));
+}
+
+// SIGTERM while a statement hangs on such a server: the service ends within
+// the bound, with 0, and the file being imported stays in the inbox folder
+// with its bytes.
+TEST_F(Servico, SigtermComOServidorTravado) {
+    TReleTeste rele;
+    EscreverConfig("1", rele.Servidor(), "10");
+    const std::string bytes = VariosPedidos(200, 51000, 91000);
+    Escrever("muitos.xml", bytes);
+    TServicoProcesso servico(pasta, "500");
+    ASSERT_TRUE(servico.Iniciado());
+    ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 2; })) << Relato();
+
+    rele.Parar();
+    const auto antes = std::chrono::steady_clock::now();
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(60)), 0) << Relato();
+    const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - antes).count();
+    RecordProperty("segundos_ate_o_fim", std::to_string(segundos));
+    EXPECT_LE(segundos, 10 + TLimiteBanco::kSegundosAbandono + 5.0) << Relato();
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"muitos.xml"});
+    EXPECT_EQ(Ler(entrada / "muitos.xml"), bytes);
+    EXPECT_TRUE(Arquivos(processados).empty());
+}
+
+// SIGTERM or SIGHUP (a terminal that closes) in the middle of a run: the
+// request under way finishes (the database client's own shutdown on the
+// signal is refused, so no statement fails), the service ends with 0; the
+// file finished before it is moved, the one being imported stays in the
+// inbox folder with its bytes, and nothing half-made is left in either
+// folder. Started again, the service completes that file without doubling a
+// row.
+TEST_F(Servico, SigtermDuranteUmaExecucao) {
+    struct TCaso {
+        const char* nome;
+        int sinal;
+        int protocolo;  // of the big file's requests; 2 digits tell them apart
+    };
+    for (const TCaso caso : {TCaso{"SIGTERM", SIGTERM, 41000}, TCaso{"SIGHUP", SIGHUP, 42000}}) {
+        SCOPED_TRACE(caso.nome);
+        fs::remove_all(processados);
+        fs::remove(pasta / "log.txt");
+        const int n = 200;
+        const std::string prefixo = std::to_string(caso.protocolo / 1000);
+        Escrever("a_pequeno.xml", VariosPedidos(1, caso.protocolo - 100, 100000 + caso.protocolo));
+        const std::string grande = VariosPedidos(n, caso.protocolo, 200000 + caso.protocolo);
+        Escrever("b_grande.xml", grande);
+
+        {
+            TServicoProcesso servico(pasta, "");
+            ASSERT_TRUE(servico.Iniciado());
+            ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 3; })) << Relato();
+            EXPECT_EQ(servico.Encerrar(std::chrono::seconds(60), caso.sinal), 0) << Relato();
+        }
+        EXPECT_EQ(Arquivos(processados), std::set<std::string>{"a_pequeno.xml"});
+        EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"b_grande.xml"});
+        EXPECT_EQ(Ler(entrada / "b_grande.xml"), grande);
+        const std::string destes = "select count(*) from ped_pedidos where ped_cod_vis starting with '" + prefixo + "'";
+        const int feitos = std::stoi(Valor(destes));
+        EXPECT_GE(feitos, 1);
+        EXPECT_LT(feitos, n) << Relato();
+        // Each request ran through to its order: as many orders as logged.
+        EXPECT_EQ(Contar(Log(), "\tped_cod = "), feitos + 1) << Relato();
+        // The signal cut nothing: no statement failed, no connection was lost.
+        EXPECT_EQ(Contar(Log(), "\tErro: "), 0) << Relato();
+
+        TServicoProcesso deNovo(pasta, "");
+        ASSERT_TRUE(deNovo.Iniciado());
+        ASSERT_TRUE(Aguardar(deNovo, [&] { return Arquivos(processados).size() == 2; })) << Relato();
+        EXPECT_EQ(Valor(destes), std::to_string(n));
+        EXPECT_EQ(Valor("select count(distinct ped_cod_vis) from ped_pedidos where ped_cod_vis starting with '" +
+                        prefixo + "'"),
+                  std::to_string(n));
+        EXPECT_EQ(deNovo.Encerrar(std::chrono::seconds(30), SIGINT), 0) << Relato();
+        EXPECT_EQ(Arquivos(entrada), std::set<std::string>{});
+    }
 }
 
 // The folder is in use - by the window (which holds the same lock) or by
-// another service: the second service ends at once with a non-zero status
-// and says why on standard error, and does not touch the log.
-TEST_F(Servico, SegundaInstanciaRecusada) {
+// another service: the second service says so once on standard error, does
+// not touch the log, and tries again at every interval (the test hook's
+// instead of a minute) without ending. Once the window is gone it takes the
+// folder and imports; told to end while it waits, it ends at once with 0.
+TEST_F(Servico, PastaEmUsoEsperaATrava) {
     for (const bool janela : {true, false}) {
         SCOPED_TRACE(janela ? "janela aberta" : "outro servico");
         fs::remove(pasta / "erro.txt");
@@ -416,17 +519,52 @@ TEST_F(Servico, SegundaInstanciaRecusada) {
         }
         const std::string logAntes = Log();
 
-        TServicoProcesso segundo(pasta, "");
+        TServicoProcesso segundo(pasta, "200");
         ASSERT_TRUE(segundo.Iniciado());
-        const int status = segundo.Esperar(std::chrono::seconds(30));
-        EXPECT_NE(status, 0);
-        EXPECT_NE(status, -1) << "o segundo servico nao terminou";
-        EXPECT_NE(Erro().find("já está em execução"), std::string::npos) << Erro();
+        ASSERT_TRUE(Aguardar(segundo, [&] { return Erro().find("já está em execução") != std::string::npos; }, 30))
+            << Erro();
+        // Several tries later: still waiting, said once.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_TRUE(segundo.Vivo()) << Erro();
+        EXPECT_EQ(Contar(Erro(), "já está em execução"), 1) << Erro();
+        EXPECT_NE(Erro().find("tenta de novo a cada minuto"), std::string::npos) << Erro();
         EXPECT_EQ(Log(), logAntes);
-        if (primeiro) {
+
+        if (janela) {
+            // The window closes: the next try takes the folder.
+            Demo("pedido_100231.xml");
+            trava.reset();
+            ASSERT_TRUE(Aguardar(segundo, [&] { return Arquivos(processados).count("pedido_100231.xml") == 1; }))
+                << Relato();
+            EXPECT_EQ(segundo.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+        } else {
+            const auto antes = std::chrono::steady_clock::now();
+            EXPECT_EQ(segundo.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+            EXPECT_LT(std::chrono::steady_clock::now() - antes, std::chrono::seconds(5));
             EXPECT_TRUE(primeiro->Vivo());
             EXPECT_EQ(primeiro->Encerrar(std::chrono::seconds(30)), 0) << Relato();
         }
+    }
+}
+
+// System texts follow the locale of the service's environment: the lock file
+// that cannot be opened (a folder in its place) is told in the language of
+// LANG / LC_ALL, and the service ends with 1.
+TEST_F(Servico, TextosDoSistemaNaLinguaDoAmbiente) {
+    fs::create_directory(pasta / TInstanciaUnica::kArquivo);
+    struct TCaso {
+        const char* localidade;
+        const char* texto;
+    };
+    for (const TCaso caso : {TCaso{"pt_BR.UTF-8", "É um diretório"}, TCaso{"C.UTF-8", "Is a directory"}}) {
+        SCOPED_TRACE(caso.localidade);
+        fs::remove(pasta / "erro.txt");
+        TServicoProcesso servico(pasta, "",
+                                 {std::string("LANG=") + caso.localidade, std::string("LC_ALL=") + caso.localidade,
+                                  "LANGUAGE="});
+        ASSERT_TRUE(servico.Iniciado());
+        EXPECT_EQ(servico.Esperar(std::chrono::seconds(30)), 1);
+        EXPECT_NE(Erro().find(caso.texto), std::string::npos) << Erro();
     }
 }
 
