@@ -49,9 +49,13 @@ bool TDM::TentarConexao(const TConfigBD& cfg) {
 bool TDM::TestarConexao(const std::string& nomeBanco, const std::string& usuario, const std::string& senha) {
     try {
         fb::TRef<Firebird::IAttachment> att = fb::Conectar(nomeBanco, usuario, senha, kEsperaConexao);
+        // The detach of a server that hung just then returns within the
+        // connection's own wait, its client side closed.
+        TLimiteBanco limite(kEsperaConexao);
+        TLimiteBanco::TChamada chamada(limite, att.get());
         fb::Chamar([&](Firebird::ThrowStatusWrapper* st) { att->detach(st); });
         att.release();  // the detach released it
-        return true;
+        return !chamada.Encerrar();
     } catch (...) {
         return false;
     }

@@ -107,7 +107,8 @@ public:
     bool TentarConexao(const TConfigBD& cfg);
     const TConfigBD& ConfigEmUso() const { return config_; }
     // Opens and closes a test connection to `nomeBanco` (used by the dialog),
-    // giving an unreachable server up after about 10 seconds.
+    // giving an unreachable server, or a detach that hangs, up after about
+    // 10 seconds.
     static bool TestarConexao(const std::string& nomeBanco, const std::string& usuario,
                               const std::string& senha);
     void Desconectar() noexcept;

@@ -10,10 +10,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -495,6 +499,60 @@ TEST_F(Servico, SigtermDuranteUmaExecucao) {
         EXPECT_EQ(deNovo.Encerrar(std::chrono::seconds(30), SIGINT), 0) << Relato();
         EXPECT_EQ(Arquivos(entrada), std::set<std::string>{});
     }
+}
+
+// The service manager's socket (NOTIFY_SOCKET) as systemd offers it: the
+// service says READY=1 once started, WATCHDOG=1 while it works and waits,
+// and STOPPING=1 when told to end.
+class TSoqueteNotificacao {
+public:
+    explicit TSoqueteNotificacao(const fs::path& caminho) : caminho_(caminho.string()) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un end{};
+        end.sun_family = AF_UNIX;
+        caminho_.copy(end.sun_path, sizeof end.sun_path - 1);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&end), sizeof end) != 0)
+            throw std::runtime_error("socket de notificação");
+    }
+    ~TSoqueteNotificacao() { ::close(fd_); }
+    std::string Ambiente() const { return "NOTIFY_SOCKET=" + caminho_; }
+    // The messages that arrived, until `ms` milliseconds pass without one
+    // or 5 seconds in all.
+    std::vector<std::string> Receber(int ms) {
+        std::vector<std::string> r;
+        pollfd p{fd_, POLLIN, 0};
+        const auto fim = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < fim && ::poll(&p, 1, ms) > 0) {
+            char buf[512];
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n > 0) r.emplace_back(buf, static_cast<std::size_t>(n));
+        }
+        return r;
+    }
+
+private:
+    std::string caminho_;
+    int fd_ = -1;
+};
+
+// Started with the manager's socket, the service is READY once, tells its
+// work and its waits go on, and says STOPPING when it ends.
+TEST_F(Servico, AvisaOGerenciadorDeServicos) {
+    TSoqueteNotificacao soquete(pasta / "notificacao.sock");
+    Demo("pedido_100231.xml");
+    TServicoProcesso servico(pasta, "300", {soquete.Ambiente()});
+    ASSERT_TRUE(servico.Iniciado());
+    ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados).size() == 1; })) << Relato();
+    const std::vector<std::string> ate = soquete.Receber(500);
+    ASSERT_FALSE(ate.empty());
+    EXPECT_EQ(ate.front(), "READY=1");
+    // It keeps telling while it works and waits.
+    EXPECT_GE(std::count(ate.begin(), ate.end(), "WATCHDOG=1"), 2);
+    EXPECT_EQ(std::count(ate.begin(), ate.end(), "READY=1"), 1);
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+    const std::vector<std::string> fim = soquete.Receber(200);
+    ASSERT_FALSE(fim.empty());
+    EXPECT_EQ(fim.back(), "STOPPING=1");
 }
 
 // The folder is in use - by the window (which holds the same lock) or by
