@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -516,16 +518,27 @@ bool TFPrincipal::eventFilter(QObject* alvo, QEvent* evento) {
         QMetaObject::invokeMethod(this, [this] { PrimeiraExibicao(); }, Qt::QueuedConnection);
     }
     // Key preview: a key released in any control of this window reaches the
-    // window first. Only the event's first receiver (the focused control, or
-    // the window itself) counts, not its parents on the way up.
-    if (evento->type() == QEvent::KeyRelease && alvo->isWidgetType()) {
+    // window first, at the release's first receiver (the focused control, or
+    // the window itself). The command runs there, and then the window hands
+    // the release to that receiver itself, as one delivery that travels on
+    // to its parents as usual, and ends the travel that brought it here.
+    // Deciding at each step of that travel would count the window as a
+    // first receiver too once the command's modal box had taken the focus
+    // and gone (the desktop gives the focus back later), and the command
+    // would run again.
+    if (evento->type() == QEvent::KeyRelease && evento != liberacaoEntregue_ && alvo->isWidgetType() &&
+        static_cast<QWidget*>(alvo)->window() == this) {
         auto* tecla = static_cast<QKeyEvent*>(evento);
-        auto* widget = static_cast<QWidget*>(alvo);
-        const QWidget* foco = QApplication::focusWidget();
-        const bool primeiro = foco ? widget == foco : widget == this;
-        if (!tecla->isAutoRepeat() && primeiro && widget->window() == this) {
-            Protegido([this, codigo = tecla->key()] { FormKeyUp(codigo); });
+        const QPointer<QWidget> receptor(static_cast<QWidget*>(alvo));
+        if (!tecla->isAutoRepeat()) Protegido([this, codigo = tecla->key()] { FormKeyUp(codigo); });
+        // A receiver destroyed by the command gets nothing.
+        if (receptor) {
+            QEvent* anterior = std::exchange(liberacaoEntregue_, evento);
+            QCoreApplication::instance()->notify(receptor, tecla);
+            liberacaoEntregue_ = anterior;
         }
+        tecla->accept();
+        return true;
     }
     return QWidget::eventFilter(alvo, evento);
 }

@@ -92,8 +92,9 @@ public:
     void cbDataColetaComDataPedidoClick();
     void timerTimer();
     // A key released anywhere in the window (the window sees it before the
-    // focused control). F5, F8, F9 press their buttons while page "Manual"
-    // is shown.
+    // focused control, and once per release whatever the command does to
+    // the focus: a modal box opened and answered, a control destroyed). F5,
+    // F8, F9 press their buttons while page "Manual" is shown.
     void FormKeyUp(int tecla);
     void btnAtualizarClick();
     void btnProcessarSelecionadoClick();
@@ -241,4 +242,7 @@ private:
     bool exibida_ = false;
     bool encerrando_ = false;
     int modoAnterior_ = -1;
+    // The key release that the key preview is handing to its first receiver
+    // (eventFilter); none outside that delivery.
+    QEvent* liberacaoEntregue_ = nullptr;
 };
