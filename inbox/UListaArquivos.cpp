@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/UArquivoSeguro.h"
 #include "app/UDescritor.h"
 #include "app/UErro.h"
 #include "app/UTexto.h"
@@ -35,7 +36,7 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
 
     // A short name of its own: "." + the file's name + a suffix would pass
     // the 255 bytes a name may have when the file's name is near that size.
-    std::string modelo = pasta + ".qv-XXXXXX";
+    std::string modelo = ModeloTemporarioCurto(pasta);
     std::vector<char> nome(modelo.begin(), modelo.end());
     nome.push_back('\0');
     TDescritor saida(::mkstemp(nome.data()));
@@ -69,11 +70,6 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
         return "";
     }
     return temporario;
-}
-
-void SincronizarPasta(const std::string& pasta) {
-    TDescritor d(::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d.Fd() >= 0) ::fsync(d.Fd());
 }
 
 }  // namespace
@@ -192,7 +188,10 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
     const std::string pasta = PastaDe(caminho) + "processados/";
     const std::string destino = pasta + NomeSemPasta(caminho);
     struct stat info {};
-    if (::stat(pasta.c_str(), &info) != 0) ::mkdir(pasta.c_str(), 0777);  // a failure shows in the copy
+    // A failure to create it shows in the copy. A new folder is an entry of
+    // the inbox folder: forced to disk with it, or the moved file could lose
+    // its folder in a power cut.
+    if (::stat(pasta.c_str(), &info) != 0 && ::mkdir(pasta.c_str(), 0777) == 0) ForcarPastaAoDisco(PastaDe(caminho));
 
     const std::string temporario = CopiarParaTemporario(caminho, pasta);
     if (temporario.empty()) return false;
@@ -200,6 +199,11 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
         ::unlink(temporario.c_str());
         return false;
     }
-    SincronizarPasta(pasta);
-    return ::unlink(caminho.c_str()) == 0;
+    // The copy's name first, then the removal from the inbox folder: after a
+    // power cut the file lies in one folder or in both, never in neither, and
+    // once both are on disk it does not come back.
+    ForcarPastaAoDisco(pasta);
+    if (::unlink(caminho.c_str()) != 0) return false;
+    ForcarPastaAoDisco(PastaDe(caminho));
+    return true;
 }
