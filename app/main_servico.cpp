@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "app/UArquivoSeguro.h"
 #include "app/UAvisoSistema.h"
 #include "app/UInstanciaUnica.h"
 #include "app/UJanelaServico.h"
@@ -101,6 +102,9 @@ int main(int, char** argv) {
         AvisoSistema::Encerrando();
         return g_encerrar ? 0 : 1;
     }
+    // Hidden temporary files a crash left (a rewrite of log.txt or
+    // config.xml, a move), removed before this run writes any of its own.
+    RemoverTemporariosAbandonados(pasta);
     Log::DefinirArquivo(pasta + "log.txt");
     // As in the window: flush points hand the lines to the log's writer.
     Log::DefinirSegundoPlano(true);
