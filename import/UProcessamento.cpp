@@ -163,8 +163,8 @@ bool TProcessamento::ProcessarArquivo() {
             exigirConexao();
             Log::Gravar("ped_cod = " + std::to_string(pedido));
             Log::Descarregar();  // the request's lines go to the log file together
-            for (const std::string& falha : dm_.Falhas())
-                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha) + "\r\n";
+            for (const TFalha& falha : dm_.Falhas())
+                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha.Texto) + "\r\n";
         }
         dm_.LimparFalhas();
 
