@@ -4,6 +4,8 @@
 #include "app/UTexto.h"
 #include "db/UFirebird.h"
 
+#include <ibase.h>
+
 #include <utility>
 
 using namespace Firebird;
@@ -15,7 +17,7 @@ TTransacao::~TTransacao() { Rollback(); }
 ITransaction* TTransacao::Obter() {
     if (!tra_) {
         IAttachment* att = dm_.Attachment();
-        if (!att) throw EErroBD("Banco de dados n\xE3o conectado.");
+        if (!att) throw ErroSemConexao();
         tra_ = dm_.ComLimite([&](TLimiteBanco::TChamada&) { return fb::IniciarTransacao(att); }).release();
     }
     return tra_;
@@ -72,7 +74,8 @@ void TDM::Expirou() {
     // A rollback or the detach of a drop under way whose own bound runs out
     // comes back here: that drop finishes the work.
     if (!descartando_) Desconectar();
-    throw EErroBD(erro);
+    // Codes of a cancelled call and a lost connection: a failure that passes.
+    throw EErroBD(erro, {isc_cancelled, isc_lost_db_connection});
 }
 
 std::unique_ptr<TQuery> TDM::NovaQuery(bool leitura) {
@@ -83,6 +86,13 @@ void TDM::Commit() noexcept {
     if (!triud_.Ativa()) return;
     try {
         triud_.Commit();
+    } catch (const std::exception& e) {
+        triud_.Rollback();
+        RegistrarFalha("Erro ao tentar efetuar opera\xE7\xE3o de commit.", e);
+        try {
+            janela_.Mensagem("Erro ao tentar efetuar opera\xE7\xE3o de commit.", TIcone::Erro, TBotoes::OK);
+        } catch (...) {
+        }
     } catch (...) {
         triud_.Rollback();
         RegistrarFalha("Erro ao tentar efetuar opera\xE7\xE3o de commit.");
