@@ -396,15 +396,16 @@ TEST_F(Servico, ServidorTravadoComAConexaoAberta) {
     ASSERT_TRUE(servico.Iniciado());
     ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), "\tped_cod = ") >= 2; })) << Relato();
 
+    // The call that hangs may be one whose error is shown (its line then
+    // tells the bound) or one whose error is kept inside (a key generator's);
+    // either way the run stops with the lost connection.
     rele.Parar();
     const auto parado = std::chrono::steady_clock::now();
-    const std::string limite = Cp("O banco de dados não respondeu em 10 segundos; a conexão com o banco de dados foi desfeita.");
     const std::string interrompido = SemConexao(rele.Servidor()) + Cp(" O processamento foi interrompido.");
     ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), interrompido) == 1; }, 60)) << Relato();
     const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - parado).count();
     RecordProperty("segundos_ate_a_perda", std::to_string(segundos));
     EXPECT_LE(segundos, 10 + TLimiteBanco::kSegundosAbandono + 5.0) << Relato();
-    EXPECT_NE(Log().find(limite), std::string::npos) << Relato();
     // Cycles without a connection: logged once, the file untouched.
     ASSERT_TRUE(Aguardar(servico, [&] {
         return Contar(Log(), SemConexao(rele.Servidor()) + Cp(" Os arquivos continuam")) == 1;
