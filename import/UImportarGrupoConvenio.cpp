@@ -54,7 +54,7 @@ std::int32_t TImportadorGrupoConvenio::ImportarGrupo() {
         if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("grp_cod"));
     } catch (const std::exception& e) {
         // The code set so far stands; the file keeps the failure.
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }
@@ -77,7 +77,7 @@ std::int32_t TImportadorGrupoConvenio::ImportarConvenio() {
         if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("cnv_cod"));
     } catch (const std::exception& e) {
         // The code set so far stands; the file keeps the failure.
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }

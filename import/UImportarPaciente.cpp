@@ -99,7 +99,7 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
                     if (exec.salvar(true)) plano = VariantParaInteiro(exec.valorCampo("cnv_cod"));
                 } catch (const std::exception& e) {
                     // The plan is passed over; the file keeps the failure.
-                    dm_.RegistrarFalha(e.what());
+                    dm_.RegistrarFalha(e.what(), e);
                 }
             }
             // A code below 1 names no plan: no link to a plan that does not exist.
@@ -113,7 +113,7 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
     } catch (const std::exception& e) {
         // Ends the import; the code read back so far stands, and the file
         // keeps the failure (it is not finished).
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }

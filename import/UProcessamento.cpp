@@ -168,8 +168,8 @@ bool TProcessamento::ProcessarArquivo() {
             Log::Descarregar("protocolo " + pedidos.Texto("protocolo") + " do arquivo " +
                              NomeArquivoParaCp1252(arquivos.Texto("nome_arquivo")));
             for (const std::string& falha : Log::RetirarFalhas()) janela_.Mensagem(falha, TIcone::Erro, TBotoes::OK);
-            for (const std::string& falha : dm_.Falhas())
-                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha) + "\r\n";
+            for (const TFalha& falha : dm_.Falhas())
+                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha.Texto) + "\r\n";
         }
         dm_.LimparFalhas();
 

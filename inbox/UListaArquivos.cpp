@@ -96,11 +96,17 @@ void TListaArquivos::HabilitarBotoes() {
     if (AoHabilitarBotoes) AoHabilitarBotoes(!tabelas_.cdsArquivos.Vazia());
 }
 
-void TListaArquivos::AtualizarLista() {
+void TListaArquivos::AtualizarLista() { Varrer(nullptr); }
+
+void TListaArquivos::Reatualizar(const std::string& atual) { Varrer(&atual); }
+
+void TListaArquivos::Varrer(const std::string* manterAtual) {
     if (AoMostrarDiretorio) AoMostrarDiretorio(NomeArquivoParaCp1252(diretorio_));
     // Files still being written wait for a later scan: not listed, read,
-    // validated or moved, no box and no log line.
-    const std::vector<TFile> lista = gravacao_.Estaveis(ListarArquivos(diretorio_, "*.xml"), emGravacao_);
+    // validated or moved, no box and no log line. (The guard's stamp is no
+    // "*.xml" file: never listed.)
+    const std::vector<TFile> lista =
+        gravacao_.Estaveis(diretorio_, ListarArquivos(diretorio_, "*.xml"), emGravacao_);
 
     TTabela& arquivos = tabelas_.cdsArquivos;
     arquivos.Esvaziar();
@@ -134,7 +140,15 @@ void TListaArquivos::AtualizarLista() {
     }
 
     try {
-        arquivos.Primeiro();
+        int atual = 0;
+        if (manterAtual)
+            for (int i = 0; i < arquivos.Contar(); ++i)
+                if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) == *manterAtual) atual = i;
+        if (atual > 0) {
+            arquivos.MoverPara(atual);
+        } else {
+            arquivos.Primeiro();
+        }
     } catch (const std::exception& e) {
         // The first file cannot be read: the request tables stay empty and
         // the scan still finishes (buttons, question).
@@ -143,7 +157,7 @@ void TListaArquivos::AtualizarLista() {
     HabilitarBotoes();
     janela_.MostrarProgresso(TextoArquivosEmGravacao(emGravacao_));
 
-    if (antigos > 0 && !janela_.Encerrando() &&
+    if (antigos > 0 && !manterAtual && !janela_.Encerrando() &&
         janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
                          "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?",
                          TIcone::Confirmacao, TBotoes::SimNao) == TResposta::Sim)

@@ -1,7 +1,9 @@
 #include "ui/UPrincipal.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <optional>
 #include <utility>
 
 #include <QApplication>
@@ -114,12 +116,15 @@ TFPrincipal::TFPrincipal(TDM& dm, IJanela& janela, QWidget* pai)
     timer.setInterval(60000);
     timer.setSingleShot(false);
     connect(&timer, &QTimer::timeout, this, [this] { Protegido([this] { timerTimer(); }); });
+    timerAssentamento.setSingleShot(true);
+    connect(&timerAssentamento, &QTimer::timeout, this, [this] { Protegido([this] { ReatualizarSeOcioso(); }); });
     qApp->installEventFilter(this);
     FormCreate();
 }
 
 TFPrincipal::~TFPrincipal() {
     timer.stop();
+    timerAssentamento.stop();
     qApp->removeEventFilter(this);
     // The models hand the tables back before the tables go.
     delete modeloArquivos_;
@@ -319,6 +324,7 @@ void TFPrincipal::PrimeiraExibicao() {
 
 void TFPrincipal::closeEvent(QCloseEvent* evento) {
     timer.stop();
+    timerAssentamento.stop();
     if (ocupado_) {
         // The work under way ends at its next step and then closes the window
         // (ExecutarTrabalho); until then the window and its boxes stay.
@@ -405,14 +411,55 @@ bool TFPrincipal::ExecutarTrabalho(const std::function<void()>& trabalho) {
             travar(false);
             // A close asked for during the work: now it closes, once the
             // handler that started the work has returned.
-            if (janela.encerrando_) QMetaObject::invokeMethod(&janela, &QWidget::close, Qt::QueuedConnection);
+            if (janela.encerrando_) {
+                QMetaObject::invokeMethod(&janela, &QWidget::close, Qt::QueuedConnection);
+                return;
+            }
+            janela.ArmarReatualizacao();
         }
     } liberar{*this, travar};
     trabalho();
     return true;
 }
 
-void TFPrincipal::AtualizarLista() { lista_->AtualizarLista(); }
+void TFPrincipal::AtualizarLista() {
+    if (!reatualizacao_) {
+        lista_->AtualizarLista();
+        return;
+    }
+    const TTabela& arquivos = tabelas_.cdsArquivos;
+    lista_->Reatualizar(arquivos.Vazia() ? std::string() : arquivos.Texto("nome_arquivo"));
+}
+
+void TFPrincipal::ArmarReatualizacao() {
+    const std::optional<std::chrono::milliseconds> espera = lista_->Gravacao().EsperaAteAssentar();
+    if (encerrando_ || PaginaAtual() != QStringLiteral("Manual") || lista_->EmGravacao() <= 0 || !espera) {
+        timerAssentamento.stop();
+        return;
+    }
+    // A second after the first of them may have settled.
+    timerAssentamento.start(static_cast<int>(std::min<std::int64_t>(espera->count() + 1000, INT_MAX)));
+}
+
+void TFPrincipal::ReatualizarSeOcioso() {
+    // Automatic mode checks again by itself (the cycle's earlier check).
+    if (encerrando_ || !isVisible() || PaginaAtual() != QStringLiteral("Manual") || lista_->EmGravacao() <= 0)
+        return;
+    if (ocupado_ || caixasAbertas_ > 0 || QApplication::activeModalWidget()) {
+        timerAssentamento.start(1000);
+        return;
+    }
+    // The operator's place is kept: the selected file (AtualizarLista) and
+    // the control with the focus, which the work's lock may have moved.
+    const QPointer<QWidget> foco = QApplication::focusWidget();
+    reatualizacao_ = true;
+    struct TFim {
+        bool& reatualizacao;
+        ~TFim() { reatualizacao = false; }
+    } fim{reatualizacao_};
+    ExecutarTrabalho([this] { AtualizarLista(); });
+    if (foco && foco->isEnabled() && foco->isVisible() && foco->window() == this) foco->setFocus();
+}
 
 void TFPrincipal::ProcessarTodos(bool silencioso) { processamento_->ProcessarTodos(silencioso); }
 
@@ -462,6 +509,7 @@ void TFPrincipal::rgModoProcessamentoClick() {
         timer.stop();
         ExecutarTrabalho([this] { AtualizarLista(); });
     } else {
+        timerAssentamento.stop();
         CicloAutomatico();
     }
 }
@@ -546,7 +594,7 @@ bool TFPrincipal::eventFilter(QObject* alvo, QEvent* evento) {
 // ---- default error display ----
 
 void TFPrincipal::MostrarErro(const std::exception& erro) {
-    janela_.Mensagem(erro.what(), TIcone::Erro, TBotoes::OK);
+    servicos_.Mensagem(erro.what(), TIcone::Erro, TBotoes::OK);
 }
 
 void TFPrincipal::Protegido(const std::function<void()>& acao) {
