@@ -141,9 +141,14 @@ public:
     std::string BuscarGrupoPadrao() noexcept;
 
     // ---- key generators ----
-    // A new code for `tabela` from its generator GEN_<tabela>; a missing
-    // generator is created and seeded with the table's highest code
-    // (<first three letters>_cod) + 1, which is returned. Never throws.
+    // A new code for `tabela` from its generator GEN_<tabela>. A missing
+    // generator is created already seeded with the table's highest code
+    // (<first three letters>_cod) m, and m + 1 (or the next value, when other
+    // connections draw at the same moment) is returned. A generator never
+    // moves backwards: when another connection created it meanwhile, the
+    // code comes from it, and a value not above m raises it by a positive
+    // step (gen_id with a delta) to above m. Without a generator (no right to
+    // create one), m + 1. Never throws.
     std::int32_t NovoCodigo(const std::string& tabela) noexcept;
 
     // ---- laboratory rules ----
@@ -193,12 +198,15 @@ public:
 
 private:
     // Operations of NovoCodigo, each with its own query; errors stay inside.
-    // The generator's new value, -1 when it cannot be read.
-    std::int32_t IncrementarGenerator(const std::string& tabela) noexcept;
+    // The generator's value after adding `passo` (a positive step), -1 when
+    // it cannot be read.
+    std::int32_t IncrementarGenerator(const std::string& tabela, std::int32_t passo = 1) noexcept;
     // The table's highest code, 0 when empty or unreadable.
     std::int32_t UltimoCodigo(const std::string& tabela) noexcept;
-    void CriarGenerator(const std::string& tabela) noexcept;
-    void AjustarGenerator(const std::string& tabela, std::int32_t valor) noexcept;
+    // CREATE GENERATOR ... START WITH `inicio`, committed on its own.
+    // EmUsoPorOutro: another connection created or is creating it.
+    enum class TCriacaoGerador { Criado, EmUsoPorOutro, Falhou };
+    TCriacaoGerador CriarGenerator(const std::string& tabela, std::int32_t inicio) noexcept;
 
     IJanela& janela_;
     std::string pasta_;
