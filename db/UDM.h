@@ -53,11 +53,24 @@ public:
     virtual TConfigBD Executar(const TConfigBD& atual) = 0;
 };
 
-// One of the two transactions of the data module. Started on first use,
-// ended only by Commit / Rollback.
+// One of the transactions of the data module. Started on first use, ended
+// only by Commit / Rollback.
 class TTransacao {
 public:
-    explicit TTransacao(class TDM& dm) : dm_(dm) {}
+    enum class TModo {
+        // "read_committed", "rec_version", "nowait", read-write: rows that
+        // other transactions have not committed are passed over unseen.
+        Normal,
+        // Read-only "read_committed" without "rec_version", waiting up to
+        // SegundosEsperaPendentes for a lock: a row that another transaction
+        // is writing and has not committed yet is waited for instead of
+        // passed over, so that a search sees every row written before it
+        // (or fails with the lock time-out).
+        EsperaPendentes,
+    };
+    static constexpr int SegundosEsperaPendentes = 5;
+
+    explicit TTransacao(class TDM& dm, TModo modo = TModo::Normal) : dm_(dm), modo_(modo) {}
     ~TTransacao();
     TTransacao(const TTransacao&) = delete;
     TTransacao& operator=(const TTransacao&) = delete;
@@ -73,6 +86,7 @@ public:
 
 private:
     class TDM& dm_;
+    TModo modo_;
     Firebird::ITransaction* tra_ = nullptr;
 };
 
@@ -129,6 +143,10 @@ public:
     // ---- services ----
     // A new query on TRSEL (leitura) or TRIUD; the caller owns it.
     std::unique_ptr<TQuery> NovaQuery(bool leitura);
+    // A new query on TRPEND, the transaction that waits for rows other
+    // transactions are writing (TTransacao::TModo::EsperaPendentes); the
+    // caller owns it and ends TRPEND when done (TRPEND().Commit()).
+    std::unique_ptr<TQuery> NovaQueryPendentes();
     // Commits TRIUD when active; on failure rolls back and shows
     // "Erro ao tentar efetuar operação de commit.". Never throws.
     void Commit() noexcept;
@@ -183,6 +201,7 @@ public:
 
     TTransacao& TRSEL() { return trsel_; }
     TTransacao& TRIUD() { return triud_; }
+    TTransacao& TRPEND() { return trpend_; }
     Firebird::IAttachment* Attachment() { return att_; }
     static Firebird::IMaster* Master();
 
@@ -217,6 +236,7 @@ private:
     bool conectou_ = false;  // some connection attempt succeeded (VerificarConexao)
     TTransacao trsel_{*this};
     TTransacao triud_{*this};
+    TTransacao trpend_{*this, TTransacao::TModo::EsperaPendentes};
     // QCBD: the settings rows of the first reading, kept for the run.
     struct TLinhaCBD {
         std::string dsc;
