@@ -2,8 +2,10 @@
 // operator as they stand.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class EErro : public std::runtime_error {
 public:
@@ -11,10 +13,18 @@ public:
 };
 
 // An error reported by the database server or its client library; the message
-// is the server's own text.
+// is the server's own text. `Codigos` are the error codes of the server's
+// status vector (the isc_* codes of iberror.h, in the vector's order; empty
+// for an error of this program's own database layer). db/UFalhaBD.h tells
+// from them whether the failure passes or stays.
 class EErroBD : public EErro {
 public:
-    explicit EErroBD(const std::string& mensagem) : EErro(mensagem) {}
+    explicit EErroBD(const std::string& mensagem, std::vector<std::int64_t> codigos = {})
+        : EErro(mensagem), codigos_(std::move(codigos)) {}
+    const std::vector<std::int64_t>& Codigos() const { return codigos_; }
+
+private:
+    std::vector<std::int64_t> codigos_;
 };
 
 // A request or configuration file that cannot be parsed; the message holds the

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/UArquivoSeguro.h"
 #include "app/UJanelaQt.h"
 #include "app/UNovaConexao.h"
 #include "app/UPastaPrograma.h"
@@ -104,6 +105,10 @@ int main(int argc, char** argv) {
     procuraDialogo.stop();
     if (!iniciou || (dialogoCapturado && SairAposCaptura())) return 0;
 
+    // The folder's lock is held now, and nothing has been logged yet: hidden
+    // temporary files a crash left (a rewrite of log.txt or config.xml, a
+    // move) go before the window writes any of its own.
+    RemoverTemporariosAbandonados(pasta);
     TFPrincipal& principal = *programa.Principal();
     if (ArquivoCaptura() && !dialogoCapturado) {
         QObject::connect(&principal, &TFPrincipal::PrimeiraExibicaoConcluida, &principal, [&principal] {

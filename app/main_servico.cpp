@@ -11,6 +11,7 @@
 #include <csignal>
 #include <string>
 
+#include "app/UArquivoSeguro.h"
 #include "app/UInstanciaUnica.h"
 #include "app/UJanelaServico.h"
 #include "app/UPastaPrograma.h"
@@ -55,6 +56,9 @@ int main(int, char** argv) {
                                    : TJanelaServico::Linha(erro, TIcone::Erro, TBotoes::OK));
         return 1;
     }
+    // Hidden temporary files a crash left (a rewrite of log.txt or
+    // config.xml, a move), removed before this run writes any of its own.
+    RemoverTemporariosAbandonados(pasta);
     Log::DefinirArquivo(pasta + "log.txt");
     // As in the window: flush points hand the lines to the log's writer.
     Log::DefinirSegundoPlano(true);

@@ -31,7 +31,7 @@ ITransaction* IniciarEsperaPendentes(IAttachment* att) {
 ITransaction* TTransacao::Obter() {
     if (!tra_) {
         IAttachment* att = dm_.Attachment();
-        if (!att) throw EErroBD("Banco de dados n\xE3o conectado.");
+        if (!att) throw ErroSemConexao();
         tra_ = modo_ == TModo::EsperaPendentes ? IniciarEsperaPendentes(att) : fb::IniciarTransacao(att).release();
     }
     return tra_;
@@ -80,6 +80,13 @@ void TDM::Commit() noexcept {
     if (!triud_.Ativa()) return;
     try {
         triud_.Commit();
+    } catch (const std::exception& e) {
+        triud_.Rollback();
+        RegistrarFalha("Erro ao tentar efetuar opera\xE7\xE3o de commit.", e);
+        try {
+            janela_.Mensagem("Erro ao tentar efetuar opera\xE7\xE3o de commit.", TIcone::Erro, TBotoes::OK);
+        } catch (...) {
+        }
     } catch (...) {
         triud_.Rollback();
         RegistrarFalha("Erro ao tentar efetuar opera\xE7\xE3o de commit.");

@@ -13,6 +13,7 @@
 #include "app/UErro.h"
 #include "app/UJanela.h"
 #include "app/UTipos.h"
+#include "db/UFalhaBD.h"
 #include "db/UQuery.h"
 
 namespace Firebird {
@@ -190,13 +191,21 @@ public:
     TExameConvenio BuscarValorExame(std::int32_t exame, std::int32_t convenio);
 
     // ---- failures of the import ----
-    // The row writer, the query builder and Commit note here the text of
-    // every failure they showed (a row not written, a search that failed),
-    // so that the processing driver can keep a file whose rows were not all
-    // written out of "Finalizado". The list holds what was noted since the
-    // last LimparFalhas.
-    void RegistrarFalha(const std::string& texto) { falhas_.push_back(texto); }
-    const std::vector<std::string>& Falhas() const { return falhas_; }
+    // The row writer, the query builder, Commit and the importers note here
+    // every failure they met (a row not written, a search that failed), with
+    // its text and its kind (db/UFalhaBD.h), so that the processing driver
+    // can keep a file whose rows were not all written out of "Finalizado",
+    // and tell a file to try again at the next cycle from one held until it
+    // changes. The list holds what was noted since the last LimparFalhas.
+    void RegistrarFalha(const std::string& texto, TTipoFalha tipo = TTipoFalha::Permanente) {
+        falhas_.push_back({texto, tipo, {}});
+    }
+    // The kind and the server's codes taken from the error that caused the
+    // failure (FalhaDe).
+    void RegistrarFalha(const std::string& texto, const std::exception& causa) {
+        falhas_.push_back(FalhaDe(texto, causa));
+    }
+    const std::vector<TFalha>& Falhas() const { return falhas_; }
     void LimparFalhas() { falhas_.clear(); }
 
     TTransacao& TRSEL() { return trsel_; }
@@ -244,5 +253,5 @@ private:
         TVariante vlrBlb;
     };
     std::optional<std::vector<TLinhaCBD>> qcbd_;
-    std::vector<std::string> falhas_;
+    std::vector<TFalha> falhas_;
 };

@@ -7,6 +7,9 @@
 // highest code); a copy that finds it made by another one meanwhile, or a
 // value drawn that is not above the highest code it read, raises it with a
 // positive step of gen_id, which the server applies atomically.
+#include <ibase.h>
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -20,11 +23,13 @@ constexpr int TentativasGerador = 20;
 constexpr std::chrono::milliseconds PausaGerador{50};
 
 // Whether a failed CREATE GENERATOR met another connection creating the same
-// generator (its row in the metadata held or just stored).
+// generator: its row in the metadata held by a transaction not yet committed
+// (a lock or update conflict) or stored already (a duplicate key).
 bool GeradorEmCriacao(const EErroBD& e) {
-    const std::string texto = e.what();
-    for (const char* trecho : {"lock conflict", "deadlock", "concurrent", "duplicate", "UNIQUE KEY", "already exists"})
-        if (texto.find(trecho) != std::string::npos) return true;
+    static constexpr std::int64_t kCodigos[] = {isc_lock_conflict, isc_lock_timeout,         isc_deadlock,
+                                                isc_update_conflict, isc_unique_key_violation, isc_no_dup};
+    for (const std::int64_t c : e.Codigos())
+        if (std::find(std::begin(kCodigos), std::end(kCodigos), c) != std::end(kCodigos)) return true;
     return false;
 }
 

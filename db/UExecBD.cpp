@@ -97,8 +97,11 @@ bool GeradosZerados(const std::vector<TCampoBD>& campos) {
 
 }  // namespace
 
-void TExecBD::MostrarErro(const std::string& texto) {
-    dm_.RegistrarFalha(texto);
+void TExecBD::MostrarErro(const std::string& texto, const std::exception* causa) {
+    if (causa)
+        dm_.RegistrarFalha(texto, *causa);
+    else
+        dm_.RegistrarFalha(texto);
     dm_.Janela().Mensagem(texto, TIcone::Erro, TBotoes::OK);
 }
 
@@ -127,14 +130,15 @@ bool TExecBD::salvar(bool commit) {
         return true;
     } catch (const std::exception& e) {
         MostrarErro("Encontramos um erro ao tentar salvar na tabela " + MaiusculasAZ(Tabela) + ".\rErro:\r" +
-                    e.what());
+                        e.what(),
+                    &e);
         return false;
     }
 }
 
 bool TExecBD::deletar(bool commit) {
     if (!temChave()) {
-        MostrarErro("ExecBD.deletar(" + Tabela + ") -> Erro: Nenhum campo chave definido.");
+        MostrarErro("ExecBD.deletar(" + Tabela + ") -> Erro: Nenhum campo chave definido.", nullptr);
         return false;
     }
     try {
@@ -147,7 +151,7 @@ bool TExecBD::deletar(bool commit) {
         if (commit && q->Transacao().Ativa()) q->Transacao().Commit();
         return true;
     } catch (const std::exception& e) {
-        MostrarErro(std::string("ExecBD.deletar() -> ") + e.what());
+        MostrarErro(std::string("ExecBD.deletar() -> ") + e.what(), &e);
         return false;
     }
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <exception>
+
 #include "app/UTipos.h"
 
 class TDM;
@@ -75,7 +77,10 @@ public:
     std::string montarUpdate() const;
 
 private:
-    void MostrarErro(const std::string& texto);
+    // Notes the failure on the data module, with the kind and codes of
+    // `causa` (none: an error of the writer's own, which stays), and shows
+    // its box.
+    void MostrarErro(const std::string& texto, const std::exception* causa);
 
     TDM& dm_;
 };

@@ -25,6 +25,18 @@ std::string Mensagem(const IStatus* status) {
     return texto;
 }
 
+std::vector<std::int64_t> Codigos(const IStatus* status) {
+    std::vector<std::int64_t> codigos;
+    const ISC_STATUS* v = status->getErrors();
+    // Each entry is a tag and its argument; a counted string takes two
+    // arguments.
+    for (std::size_t i = 0; v && v[i] != isc_arg_end;) {
+        if (v[i] == isc_arg_gds) codigos.push_back(static_cast<std::int64_t>(v[i + 1]));
+        i += v[i] == isc_arg_cstring ? 3 : 2;
+    }
+    return codigos;
+}
+
 namespace {
 
 TXpb NovoDPB(ThrowStatusWrapper* st, const std::string& usuario, const std::string& senha) {

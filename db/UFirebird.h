@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/UErro.h"
 #include "app/UTipos.h"
@@ -37,6 +38,9 @@ Firebird::IUtil* Util();
 // The server's message of a failed call: each line of the status vector, as
 // the client library words it, joined with "\r\n".
 std::string Mensagem(const Firebird::IStatus* status);
+// The error codes (isc_arg_gds entries) of a failed call's status vector, in
+// the vector's order.
+std::vector<std::int64_t> Codigos(const Firebird::IStatus* status);
 
 // A status for a sequence of calls; the client's exceptions become EErroBD.
 class TStatus {
@@ -53,14 +57,15 @@ private:
 };
 
 // Runs `f(status)`; a Firebird error leaves as EErroBD with the server's
-// message. Other exceptions pass unchanged.
+// message and the status vector's error codes. Other exceptions pass
+// unchanged.
 template <class F>
 auto Chamar(F&& f) -> decltype(f(std::declval<Firebird::ThrowStatusWrapper*>())) {
     TStatus st;
     try {
         return f(&st);
     } catch (const Firebird::FbException& e) {
-        throw EErroBD(Mensagem(e.getStatus()));
+        throw EErroBD(Mensagem(e.getStatus()), Codigos(e.getStatus()));
     }
 }
 

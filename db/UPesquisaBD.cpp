@@ -131,7 +131,7 @@ bool TPesquisaBD::pesquisar() {
         Resultado.Primeiro();
         return true;
     } catch (const std::exception& e) {
-        dm_.RegistrarFalha(std::string("Foi encontrado um erro durante a pesquisa. Erro: ") + e.what());
+        dm_.RegistrarFalha(std::string("Foi encontrado um erro durante a pesquisa. Erro: ") + e.what(), e);
         dm_.Janela().Mensagem("Foi encontrado um erro durante a pesquisa.\rSQL: " + sql + "\rErro: " + e.what(),
                               TIcone::Erro, TBotoes::OK);
         return false;

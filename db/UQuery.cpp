@@ -1,5 +1,7 @@
 #include "db/UQuery.h"
 
+#include "db/UFalhaBD.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -280,7 +282,7 @@ void TQuery::DefinirSQL(const std::string& texto) {
 void TQuery::Preparar() {
     if (impl_->comando) return;
     IAttachment* att = dm_.Attachment();
-    if (!att) throw EErroBD("Banco de dados n\xE3o conectado.");
+    if (!att) throw ErroSemConexao();
     ITransaction* tra = transacao_.Obter();
     campos_.clear();
     fb::Chamar([&](ThrowStatusWrapper* st) {

@@ -23,7 +23,9 @@ TCicloAutomatico::TTrabalho TCicloAutomatico::ListarEProcessar(TListaArquivos& l
 TCicloAutomatico::TEsperaAntecipada TCicloAutomatico::AteAssentarem(TListaArquivos& lista) {
     return [&lista]() -> std::optional<std::int64_t> {
         if (lista.EmGravacao() <= 0) return std::nullopt;
-        return (std::int64_t{lista.Gravacao().Segundos()} + 1) * 1000;
+        const auto espera = lista.Gravacao().EsperaAteAssentar();
+        if (!espera) return std::nullopt;
+        return espera->count() + 1000;
     };
 }
 

@@ -76,8 +76,10 @@ public:
     using TEsperaAntecipada = std::function<std::optional<std::int64_t>()>;
     void DefinirEsperaAntecipada(TEsperaAntecipada espera) { antecipada_ = std::move(espera); }
     // The earlier check for the files `lista` held back as still being
-    // written: a second after they may have settled. `lista` must outlive
-    // the cycle.
+    // written: a second after the first of them may have settled
+    // (TGuardaGravacao::EsperaAteAssentar, on the monotonic clock), so at
+    // most N + 1 seconds whatever the system clock does. `lista` must
+    // outlive the cycle.
     static TEsperaAntecipada AteAssentarem(TListaArquivos& lista);
 
     // One cycle: stops the timer, runs the work, hands an error that escaped

@@ -27,7 +27,7 @@ std::int32_t TImportadorGrupoConvenio::ImportarGrupo() {
     } catch (const std::exception& e) {
         // Nothing is returned for a group not settled; the file keeps the
         // failure.
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
         return 0;
     }
 }
@@ -50,7 +50,7 @@ std::int32_t TImportadorGrupoConvenio::BuscarOuCriarConvenio(TDM& dm, const std:
     } catch (const std::exception& e) {
         // Nothing is returned for a plan not settled; the file keeps the
         // failure.
-        dm.RegistrarFalha(e.what());
+        dm.RegistrarFalha(e.what(), e);
         return 0;
     }
 }

@@ -63,7 +63,7 @@ std::int32_t TImportadorMedico::ImportarMedico() {
     } catch (const std::exception& e) {
         // Ends the import; the code read back so far stands, and the file
         // keeps the failure (it is not finished).
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }

@@ -98,7 +98,7 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
     } catch (const std::exception& e) {
         // Ends the import; the code read back so far stands, and the file
         // keeps the failure (it is not finished).
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }

@@ -169,7 +169,7 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
     } catch (const EErroDataEntrega& e) {
         // The laboratory's calendar leaves no day to count: every order would
         // end here, so the operator is told once per run.
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
         if (!avisouDataEntrega_) {
             avisouDataEntrega_ = true;
             dm_.Janela().Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
@@ -177,7 +177,7 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
     } catch (const std::exception& e) {
         // Ends the import of this order; the code set so far stands, and the
         // file keeps the failure (it is not finished).
-        dm_.RegistrarFalha(e.what());
+        dm_.RegistrarFalha(e.what(), e);
     }
     return resultado;
 }

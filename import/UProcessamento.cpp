@@ -162,9 +162,14 @@ bool TProcessamento::ProcessarArquivo() {
             const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
             exigirConexao();
             Log::Gravar("ped_cod = " + std::to_string(pedido));
-            Log::Descarregar();  // the request's lines go to the log file together
-            for (const std::string& falha : dm_.Falhas())
-                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha) + "\r\n";
+            // The request's lines go to the log file together; a rewrite
+            // that failed is told naming the requests whose lines it held
+            // (they are kept and written again), never as this file's failure.
+            Log::Descarregar("protocolo " + pedidos.Texto("protocolo") + " do arquivo " +
+                             NomeArquivoParaCp1252(arquivos.Texto("nome_arquivo")));
+            for (const std::string& falha : Log::RetirarFalhas()) janela_.Mensagem(falha, TIcone::Erro, TBotoes::OK);
+            for (const TFalha& falha : dm_.Falhas())
+                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha.Texto) + "\r\n";
         }
         dm_.LimparFalhas();
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/UArquivoSeguro.h"
 #include "app/UDescritor.h"
 #include "app/UErro.h"
 #include "app/UTexto.h"
@@ -35,7 +36,7 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
 
     // A short name of its own: "." + the file's name + a suffix would pass
     // the 255 bytes a name may have when the file's name is near that size.
-    std::string modelo = pasta + ".qv-XXXXXX";
+    std::string modelo = ModeloTemporarioCurto(pasta);
     std::vector<char> nome(modelo.begin(), modelo.end());
     nome.push_back('\0');
     TDescritor saida(::mkstemp(nome.data()));
@@ -71,11 +72,6 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
     return temporario;
 }
 
-void SincronizarPasta(const std::string& pasta) {
-    TDescritor d(::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (d.Fd() >= 0) ::fsync(d.Fd());
-}
-
 }  // namespace
 
 TListaArquivos::TListaArquivos(TTabelasPedido& tabelas, TLeitorPedidos& leitor, TValidacao& validacao,
@@ -100,11 +96,17 @@ void TListaArquivos::HabilitarBotoes() {
     if (AoHabilitarBotoes) AoHabilitarBotoes(!tabelas_.cdsArquivos.Vazia());
 }
 
-void TListaArquivos::AtualizarLista() {
+void TListaArquivos::AtualizarLista() { Varrer(nullptr); }
+
+void TListaArquivos::Reatualizar(const std::string& atual) { Varrer(&atual); }
+
+void TListaArquivos::Varrer(const std::string* manterAtual) {
     if (AoMostrarDiretorio) AoMostrarDiretorio(NomeArquivoParaCp1252(diretorio_));
     // Files still being written wait for a later scan: not listed, read,
-    // validated or moved, no box and no log line.
-    const std::vector<TFile> lista = gravacao_.Estaveis(ListarArquivos(diretorio_, "*.xml"), emGravacao_);
+    // validated or moved, no box and no log line. (The guard's stamp is no
+    // "*.xml" file: never listed.)
+    const std::vector<TFile> lista =
+        gravacao_.Estaveis(diretorio_, ListarArquivos(diretorio_, "*.xml"), emGravacao_);
 
     TTabela& arquivos = tabelas_.cdsArquivos;
     arquivos.Esvaziar();
@@ -138,7 +140,15 @@ void TListaArquivos::AtualizarLista() {
     }
 
     try {
-        arquivos.Primeiro();
+        int atual = 0;
+        if (manterAtual)
+            for (int i = 0; i < arquivos.Contar(); ++i)
+                if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) == *manterAtual) atual = i;
+        if (atual > 0) {
+            arquivos.MoverPara(atual);
+        } else {
+            arquivos.Primeiro();
+        }
     } catch (const std::exception& e) {
         // The first file cannot be read: the request tables stay empty and
         // the scan still finishes (buttons, question).
@@ -147,7 +157,7 @@ void TListaArquivos::AtualizarLista() {
     HabilitarBotoes();
     janela_.MostrarProgresso(TextoArquivosEmGravacao(emGravacao_));
 
-    if (antigos > 0 && !janela_.Encerrando() &&
+    if (antigos > 0 && !manterAtual && !janela_.Encerrando() &&
         janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
                          "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?",
                          TIcone::Confirmacao, TBotoes::SimNao) == TResposta::Sim)
@@ -178,7 +188,10 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
     const std::string pasta = PastaDe(caminho) + "processados/";
     const std::string destino = pasta + NomeSemPasta(caminho);
     struct stat info {};
-    if (::stat(pasta.c_str(), &info) != 0) ::mkdir(pasta.c_str(), 0777);  // a failure shows in the copy
+    // A failure to create it shows in the copy. A new folder is an entry of
+    // the inbox folder: forced to disk with it, or the moved file could lose
+    // its folder in a power cut.
+    if (::stat(pasta.c_str(), &info) != 0 && ::mkdir(pasta.c_str(), 0777) == 0) ForcarPastaAoDisco(PastaDe(caminho));
 
     const std::string temporario = CopiarParaTemporario(caminho, pasta);
     if (temporario.empty()) return false;
@@ -186,6 +199,11 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
         ::unlink(temporario.c_str());
         return false;
     }
-    SincronizarPasta(pasta);
-    return ::unlink(caminho.c_str()) == 0;
+    // The copy's name first, then the removal from the inbox folder: after a
+    // power cut the file lies in one folder or in both, never in neither, and
+    // once both are on disk it does not come back.
+    ForcarPastaAoDisco(pasta);
+    if (::unlink(caminho.c_str()) != 0) return false;
+    ForcarPastaAoDisco(PastaDe(caminho));
+    return true;
 }

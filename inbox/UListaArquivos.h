@@ -47,9 +47,10 @@ public:
     // Scans the inbox folder and rebuilds the file list:
     // - shows the folder; lists its "*.xml" files (letter case ignored). A
     //   listing failure (EErro) goes to the caller before the list is touched;
-    // - leaves out the files still being written (Gravacao()): they are not
-    //   listed, read, validated or moved, get no box and no log line, and
-    //   are counted in EmGravacao();
+    // - leaves out the files still being written (Gravacao(), which writes
+    //   its stamp kCarimboRelogio in the folder to read the folder's clock):
+    //   they are not listed, read, validated or moved, get no box and no log
+    //   line, and are counted in EmGravacao();
     // - empties the list; for each file: progress "Lendo arquivo <name>", a
     //   row nome_arquivo = path, status 0, data_horario = last write, saved
     //   (which reads it); then ValidarArquivo, and status -1 when it fails.
@@ -70,6 +71,14 @@ public:
     //   CR LF "Deseja movê-los para a pasta de arquivos PROCESSADOS?" (Yes /
     //   No); Yes runs MoverArquivosAntigos.
     void AtualizarLista();
+
+    // A refresh that the window starts by itself once files held back as
+    // still being written may have settled (manual mode): AtualizarLista,
+    // except that the row of `atual` (a path; "" for none) stays the current
+    // row when it is still listed (the first row otherwise), and the
+    // question about files of other days is not asked (the operator's own
+    // refresh asked it; a file held back was written today).
+    void Reatualizar(const std::string& atual);
 
     // The file list's notification (after its current row changed, after a
     // row was saved): nothing while a row is being added or edited; an empty
@@ -101,6 +110,9 @@ public:
     static bool MoverParaProcessados(const std::string& caminho);
 
 private:
+    // The scan; `manterAtual` as for Reatualizar, or none for AtualizarLista.
+    void Varrer(const std::string* manterAtual);
+
     TTabelasPedido& tabelas_;
     TLeitorPedidos& leitor_;
     TValidacao& validacao_;

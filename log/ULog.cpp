@@ -7,6 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -32,12 +33,14 @@ using Relogio = std::chrono::steady_clock;
 
 // Gathered lines wait at most this long for a flush point.
 constexpr auto kPrazo = std::chrono::milliseconds(500);
-// Rewrites nobody waits for start at least this far apart: lines handed over
-// in between go into one rewrite. Each rewrite forces the disk (the file,
-// then the folder), which a database committing every row on forced writes
-// waits for as well. Handed-over lines still reach the disk within this
-// interval and one rewrite's time.
+// Rewrites nobody waits for start at least this long after the previous one
+// ended, and at least kFatorEspaco times as long as it took: lines handed
+// over in between go into one rewrite. Each rewrite writes the whole file and
+// forces the disk (the file, then the folder), which a database committing
+// every row on forced writes waits for as well: so spaced, the log keeps the
+// disk busy a tenth of the time at most, whatever its size.
 constexpr auto kIntervalo = std::chrono::milliseconds(300);
+constexpr int kFatorEspaco = 9;
 // The cached content is kept in pieces (one per rewrite, newest last); past
 // this many the newer pieces are joined into one.
 constexpr std::size_t kMaxPartes = 32;
@@ -103,6 +106,9 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
         existe = ::stat(alvo.c_str(), &info) == 0;
     }
     std::uint64_t tamanho = acrescimo;
+    // The new content goes to a new file beside the old one: the folder must
+    // take it, also when log.txt itself is writable (a hardened install).
+    const std::string pasta = PastaDoCaminho(alvo);
     if (existe) {
         if (!S_ISREG(info.st_mode)) throw FalhaGravacao(caminho, EISDIR);
         if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
@@ -117,9 +123,13 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
     } else if (errno != ENOENT) {
         throw FalhaGravacao(caminho, errno);
     }
-    // The new content goes to a new file beside the old one.
-    const std::string pasta = PastaDoCaminho(alvo);
-    if (!existe && ::access(pasta.c_str(), W_OK | X_OK) != 0) throw FalhaGravacao(caminho, errno);
+    if (::faccessat(AT_FDCWD, pasta.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const int erro = errno;
+        if (!existe) throw FalhaGravacao(caminho, erro);
+        // "a pasta não aceita o arquivo temporário da gravação"
+        throw EErro(kNaoGravou + NomeArquivoParaCp1252(caminho) + ": a pasta " + NomeArquivoParaCp1252(pasta) +
+                    " n\xE3o aceita o arquivo tempor\xE1rio da grava\xE7\xE3o (" + DescricaoSistema(erro) + ")");
+    }
     rlimit limite{};
     if (::getrlimit(RLIMIT_FSIZE, &limite) == 0 && limite.rlim_cur != RLIM_INFINITY && tamanho > limite.rlim_cur)
         throw FalhaGravacao(caminho, EFBIG);
@@ -136,8 +146,18 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
 class TEstado;
 TEstado& Estado();
 
+// "As linhas de " ... " ficam guardadas para a próxima tentativa."
+std::string TextoFalha(const std::string& erro, const std::vector<std::string>& origens) {
+    std::string texto = erro + "\r";
+    if (origens.empty()) return texto + "As linhas ficam guardadas para a pr\xF3xima tentativa.";
+    texto += "As linhas de ";
+    for (std::size_t i = 0; i < origens.size(); ++i) texto += (i ? "; " : "") + origens[i];
+    return texto + " ficam guardadas para a pr\xF3xima tentativa.";
+}
+
 // The log's state: the path, the gathered lines, the lines handed to the
-// writer, the writer thread and the cached content of the file.
+// writer (or held after a failed rewrite), the writer thread and the cached
+// content of the file.
 class TEstado {
 public:
     TEstado() : mutex_(std::make_unique<std::mutex>()), sinal_(std::make_unique<std::condition_variable>()) {}
@@ -157,6 +177,8 @@ public:
             // Lines for the earlier path that could not be written are lost.
         }
         std::lock_guard trava(*mutex_);
+        for (const TEntrega& e : entregues_) bytesPendentes_ -= e.bytes;
+        entregues_.clear();
         caminho_ = caminho;
     }
 
@@ -191,46 +213,73 @@ public:
         if (primeira) sinal_->notify_all();  // the writer's new deadline
     }
 
-    void Descarregar(bool esperar, bool relatar = true) {
+    void Descarregar(bool esperar, const std::string& origem) {
         std::unique_lock trava(*mutex_);
-        const std::uint64_t ate = Entregar();
-        if (esperar && concluido_ < ate) {
-            // Someone waits: the writer starts at once.
-            ++esperando_;
-            sinal_->notify_all();
-            sinal_->wait(trava, [&] { return concluido_ >= ate; });
-            --esperando_;
-        }
-        if (relatar) Relatar();
+        const std::uint64_t ate = Entregar(origem);
+        if (esperar) Aguardar(trava, ate);
     }
 
-    void Concluir() { Descarregar(true); }
+    void Concluir() {
+        std::unique_lock trava(*mutex_);
+        Aguardar(trava, Entregar({}));
+        if (!entregues_.empty() && ultimaFalha_) throw EErro(*ultimaFalha_);
+    }
+
+    std::vector<std::string> RetirarFalhas() {
+        std::lock_guard trava(*mutex_);
+        return std::exchange(falhas_, {});
+    }
 
     void DefinirSegundoPlano(bool sim) { segundoPlano_ = sim; }
     bool SegundoPlano() const { return segundoPlano_; }
     void DefinirRelogio(std::function<TDataHora()> relogio) { relogio_ = std::move(relogio); }
-
-private:
-    // Moves the gathered lines to the writer; the number of the last
-    // hand-over, which the writer reports in concluido_ when it is on disk.
-    // Called with the mutex held.
-    std::uint64_t Entregar() {
-        if (!reunidas_.empty()) {
-            for (std::string& t : reunidas_) entregues_.push_back(std::move(t));
-            reunidas_.clear();
-            ++entregue_;
-            sinal_->notify_all();
-        }
-        return entregue_;
+    void DefinirObservador(std::function<void(const Log::TReescrita&)> observador) {
+        std::lock_guard trava(*mutex_);
+        observador_ = std::move(observador);
     }
 
-    // Throws the failure of a rewrite not reported yet (and forgets it).
-    // Called with the mutex held.
-    void Relatar() {
-        if (!erro_) return;
-        EErro e(*erro_);
-        erro_.reset();
-        throw e;
+private:
+    // The lines of one flush point, oldest first, each ended by CR LF.
+    struct TEntrega {
+        std::string origem;
+        std::vector<std::string> linhas;
+        std::uint64_t bytes = 0;
+        bool relatada = false;  // named in a failure already
+    };
+
+    // Flush point: moves the gathered lines to the writer and asks it for a
+    // rewrite of everything it holds (held lines of a failed rewrite too);
+    // returns the number of this request, which the writer puts in tentado_
+    // once that rewrite is over. Called with the mutex held.
+    std::uint64_t Entregar(const std::string& origem) {
+        if (!reunidas_.empty()) {
+            TEntrega e;
+            e.origem = origem;
+            for (const std::string& t : reunidas_) e.bytes += t.size();
+            e.linhas = std::move(reunidas_);
+            reunidas_.clear();
+            entregues_.push_back(std::move(e));
+        } else if (!origem.empty() && !entregues_.empty() && entregues_.back().origem.empty() &&
+                   !entregues_.back().relatada) {
+            // Lines handed over without a name (at the half-second deadline)
+            // before this flush point: they are this origin's.
+            entregues_.back().origem = origem;
+        }
+        // A rewrite asked for and not started yet takes these lines as well.
+        if (entregues_.empty() || pedido_ > iniciado_) return pedido_;
+        ++pedido_;
+        sinal_->notify_all();
+        return pedido_;
+    }
+
+    // Waits until the rewrite asked for as `ate` is over; the writer starts
+    // it at once. Called with the mutex held (through `trava`).
+    void Aguardar(std::unique_lock<std::mutex>& trava, std::uint64_t ate) {
+        if (tentado_ >= ate) return;
+        ++esperando_;
+        sinal_->notify_all();
+        sinal_->wait(trava, [&] { return tentado_ >= ate; });
+        --esperando_;
     }
 
     void IniciarEscritor() {
@@ -246,7 +295,7 @@ private:
     void Parar() {
         std::unique_lock trava(*mutex_);
         if (!escritor_) return;
-        Entregar();
+        Entregar({});
         parar_ = true;
         sinal_->notify_all();
         trava.unlock();
@@ -255,41 +304,24 @@ private:
         parar_ = false;
     }
 
-    // The writer thread: takes whatever was handed over and rewrites the file
-    // once for all of it; hands over gathered lines itself when the oldest
-    // waited half a second.
+    // The writer thread: rewrites the file once for everything handed over
+    // when a flush point asks for it, spaced by the cost of the previous
+    // rewrite unless someone waits; hands over gathered lines itself when the
+    // oldest waited half a second.
     void Escrever() {
         std::unique_lock trava(*mutex_);
         for (;;) {
-            if (!entregues_.empty()) {
-                const auto proximo = ultimoInicio_ + kIntervalo;
+            if (pedido_ > tentado_) {
+                const auto proximo = fimUltima_ + Log::Espaco(duracaoUltima_);
                 if (!parar_ && esperando_ == 0 && Relogio::now() < proximo) {
                     sinal_->wait_until(trava, proximo);
                     continue;
                 }
-                ultimoInicio_ = Relogio::now();
-                std::vector<std::string> lote;
-                lote.swap(entregues_);
-                const std::uint64_t ate = entregue_;
-                const std::string caminho = caminho_;
-                std::uint64_t bytes = 0;
-                for (const std::string& t : lote) bytes += t.size();
-                trava.unlock();
-                std::optional<std::string> falha;
-                try {
-                    Reescrever(caminho, lote);
-                } catch (const std::exception& e) {
-                    falha = e.what();
-                }
-                trava.lock();
-                bytesPendentes_ -= bytes;
-                if (falha) erro_ = std::move(falha);
-                concluido_ = ate;
-                sinal_->notify_all();
+                ReescreverPedido(trava);
                 continue;
             }
             if (!reunidas_.empty() && (parar_ || Relogio::now() >= primeiraReunida_ + kPrazo)) {
-                Entregar();
+                Entregar({});
                 continue;
             }
             if (parar_) return;
@@ -300,10 +332,60 @@ private:
         }
     }
 
-    // One rewrite: the lines of `lote` (oldest first) on top of the file's
-    // content. Runs on the writer thread without the mutex; only the cache is
-    // touched under it. Throws EErro; the file is then left as it was.
-    void Reescrever(const std::string& caminho, const std::vector<std::string>& lote) {
+    // One rewrite of every line handed over so far, with the mutex let go
+    // while it runs. On failure the lines go back in front of those handed
+    // over meanwhile, and the failure is kept for RetirarFalhas with the
+    // origins not named before.
+    void ReescreverPedido(std::unique_lock<std::mutex>& trava) {
+        const std::uint64_t ate = pedido_;
+        iniciado_ = ate;
+        std::vector<TEntrega> lote;
+        lote.swap(entregues_);
+        const std::string caminho = caminho_;
+        const auto observador = observador_;
+        std::string novas;  // newest first
+        for (auto e = lote.rbegin(); e != lote.rend(); ++e)
+            for (auto l = e->linhas.rbegin(); l != e->linhas.rend(); ++l) novas += *l;
+        trava.unlock();
+
+        Log::TReescrita r{Relogio::now(), std::nullopt, false};
+        if (observador) observador(r);
+        std::optional<std::string> falha;
+        try {
+            Reescrever(caminho, std::move(novas));
+        } catch (const std::exception& e) {
+            falha = e.what();
+        }
+        r.fim = Relogio::now();
+        r.falhou = falha.has_value();
+        if (observador) observador(r);
+
+        trava.lock();
+        duracaoUltima_ = *r.fim - r.inicio;
+        fimUltima_ = *r.fim;
+        if (!falha) {
+            for (const TEntrega& e : lote) bytesPendentes_ -= e.bytes;
+            ultimaFalha_.reset();
+        } else {
+            std::vector<std::string> origens;
+            for (TEntrega& e : lote) {
+                if (e.relatada) continue;
+                e.relatada = true;
+                if (!e.origem.empty()) origens.push_back(e.origem);
+            }
+            if (!ultimaFalha_ || !origens.empty()) falhas_.push_back(TextoFalha(*falha, origens));
+            ultimaFalha_ = std::move(falha);
+            for (TEntrega& e : entregues_) lote.push_back(std::move(e));
+            entregues_ = std::move(lote);
+        }
+        tentado_ = ate;
+        sinal_->notify_all();
+    }
+
+    // One rewrite: `novas` (newest line first) on top of the file's content.
+    // Runs on the writer thread without the mutex; only the cache is touched
+    // under it. Throws EErro; the file is then left as it was.
+    void Reescrever(const std::string& caminho, std::string novas) {
         const std::string alvo = ArquivoApontado(caminho);
         struct stat info {};
         bool existe = false;
@@ -336,9 +418,6 @@ private:
         }
         const mode_t modo = existe ? (info.st_mode & 07777) : ModoNovoPadrao();
 
-        std::string novas;
-        for (auto it = lote.rbegin(); it != lote.rend(); ++it) novas += *it;
-
         const std::string pasta = PastaDoCaminho(alvo);
         const std::string modelo = ModeloTemporario(alvo);
         std::vector<char> nomeTemp(modelo.begin(), modelo.end());
@@ -357,6 +436,9 @@ private:
         bool escrito = EscreverTudo(fd, novas);
         for (auto it = partes_.rbegin(); escrito && it != partes_.rend(); ++it) escrito = EscreverTudo(fd, *it);
         if (!escrito) throw desistir(errno);
+        // The owner first: a change of owner clears the set-id bits that the
+        // mode then gives back.
+        if (existe && !ManterDono(fd, info)) throw desistir(errno);
         if (::fchmod(fd, modo) != 0) throw desistir(errno);
         struct stat escritoInfo {};
         if (::fstat(fd, &escritoInfo) != 0) throw desistir(errno);
@@ -372,10 +454,7 @@ private:
         }
         // Make the rename itself durable; the new content is in place
         // already, so a failure here is not reported.
-        if (const int dir = ::open(pasta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+        ForcarPastaAoDisco(pasta);
 
         std::lock_guard trava(*mutex_);
         partes_.push_back(std::move(novas));
@@ -401,10 +480,10 @@ private:
         if (travado) {
             std::unique_lock trava(*e.mutex_, std::adopt_lock);
             if (e.escritor_ && std::this_thread::get_id() != e.escritor_->get_id()) {
-                const std::uint64_t ate = e.Entregar();
+                const std::uint64_t ate = e.Entregar({});
                 ++e.esperando_;
                 e.sinal_->notify_all();
-                e.sinal_->wait_until(trava, limite, [&] { return e.concluido_ >= ate; });
+                e.sinal_->wait_until(trava, limite, [&] { return e.tentado_ >= ate; });
                 --e.esperando_;
             }
         }
@@ -428,17 +507,21 @@ private:
     bool segundoPlano_ = false;
     TEspacoLivre livre_;  // only Gravar's thread
 
-    std::vector<std::string> reunidas_;   // gathered, oldest first; each ends in CR LF
+    std::vector<std::string> reunidas_;  // gathered, oldest first; each ends in CR LF
     Relogio::time_point primeiraReunida_{};
-    std::vector<std::string> entregues_;  // handed to the writer, oldest first
-    std::uint64_t entregue_ = 0;          // hand-overs so far
-    std::uint64_t concluido_ = 0;         // hand-overs written (or failed)
-    std::uint64_t bytesPendentes_ = 0;    // bytes gathered or handed, not written
-    std::optional<std::string> erro_;     // a failed rewrite not reported yet
+    std::vector<TEntrega> entregues_;    // handed to the writer or held, oldest first
+    std::uint64_t pedido_ = 0;           // rewrites asked for by flush points
+    std::uint64_t iniciado_ = 0;         // the request the last rewrite started for
+    std::uint64_t tentado_ = 0;          // the request the last rewrite ended for
+    std::uint64_t bytesPendentes_ = 0;   // bytes gathered, handed or held, not written
+    std::optional<std::string> ultimaFalha_;  // the last rewrite's failure, until one succeeds
+    std::vector<std::string> falhas_;    // failures not taken by RetirarFalhas
+    std::function<void(const Log::TReescrita&)> observador_;
     std::unique_ptr<std::thread> escritor_;
     bool parar_ = false;
-    int esperando_ = 0;                   // threads waiting for a rewrite
-    Relogio::time_point ultimoInicio_{};  // start of the last rewrite
+    int esperando_ = 0;                  // threads waiting for a rewrite
+    Relogio::time_point fimUltima_{};    // end of the last rewrite
+    Relogio::duration duracaoUltima_{};  // and its duration
 
     // The file's content as last written here, oldest piece first.
     std::vector<std::string> partes_;
@@ -468,9 +551,11 @@ void TEstado::DepoisDoForkFilho() {
     e.sinal_ = std::make_unique<std::condition_variable>();
     e.reunidas_.clear();
     e.entregues_.clear();
-    e.concluido_ = e.entregue_;
+    e.iniciado_ = e.tentado_ = e.pedido_;
     e.bytesPendentes_ = 0;
-    e.erro_.reset();
+    e.ultimaFalha_.reset();
+    e.falhas_.clear();
+    e.observador_ = nullptr;
     e.parar_ = false;
     e.esperando_ = 0;
     e.partes_.clear();
@@ -486,12 +571,22 @@ std::string Log::Arquivo() { return Estado().Arquivo(); }
 
 void Log::Gravar(const std::string& mensagem) { Estado().Gravar(mensagem); }
 
-void Log::Descarregar() { Estado().Descarregar(!Estado().SegundoPlano()); }
+void Log::Descarregar(const std::string& origem) { Estado().Descarregar(!Estado().SegundoPlano(), origem); }
 
-void Log::Entregar() { Estado().Descarregar(!Estado().SegundoPlano(), false); }
+void Log::Entregar() { Estado().Descarregar(!Estado().SegundoPlano(), {}); }
+
+std::vector<std::string> Log::RetirarFalhas() { return Estado().RetirarFalhas(); }
 
 void Log::Concluir() { Estado().Concluir(); }
 
 void Log::DefinirSegundoPlano(bool segundoPlano) { Estado().DefinirSegundoPlano(segundoPlano); }
 
 void Log::DefinirRelogio(std::function<TDataHora()> relogio) { Estado().DefinirRelogio(std::move(relogio)); }
+
+void Log::DefinirObservador(std::function<void(const TReescrita&)> observador) {
+    Estado().DefinirObservador(std::move(observador));
+}
+
+std::chrono::steady_clock::duration Log::Espaco(std::chrono::steady_clock::duration duracao) {
+    return std::max<std::chrono::steady_clock::duration>(kIntervalo, kFatorEspaco * duracao);
+}

@@ -9,19 +9,39 @@
 // gathered lines are written together, in one rewrite of the file, from the
 // next flush point (Descarregar: the end of each file's reading, the end of
 // each request's import), or half a second after the oldest of them was
-// gathered, and at program end. In the background, rewrites start at least
-// 0.3 s apart (lines handed over in between share one): a line is on disk
-// within a second of Gravar (a rewrite of 50 MB takes about 0.1 s
-// here). The file's content is always what
-// writing each line on its own would have made it: the same lines, the same
-// order, the same time stamps (taken by Gravar). Only the moment the bytes
-// reach the disk differs.
+// gathered, and at program end. The file's content is always what writing
+// each line on its own would have made it: the same lines, the same order,
+// the same time stamps (taken by Gravar). Only the moment the bytes reach the
+// disk differs.
+//
+// Spacing. A rewrite writes the whole file again, so its cost grows with the
+// file. In the background a rewrite starts no sooner than the larger of 0.3 s
+// and nine times the duration of the previous rewrite after that rewrite
+// ended (lines handed over in between share one rewrite): rewrites keep the
+// disk busy a tenth of the time at most, whatever the size of the log. How
+// late a line may reach the disk therefore grows with the file: at most half
+// a second (until it is handed over), plus the rewrite under way, the spacing
+// after it and its own rewrite - about 0.5 s + max(0.3 s, 9 d) + 2 d for
+// rewrites of d seconds: about 1 s for a small log, 2 s for 50 MB here
+// (d = 0.1 s), some 6 s for 200 MB (d = 0.4 s), and on a disk of 100 MB/s
+// 6 s for 50 MB and 23 s for 200 MB. Flush points that wait (program end,
+// Concluir, the waiting mode) start their rewrite at once and return only
+// when the lines are on disk.
 //
 // A rewrite puts the whole new content into a temporary file beside the log,
 // forces it to disk (fdatasync), renames it over log.txt and forces the
 // folder: after a crash or a power cut log.txt holds its old or its new
-// content, never a part of either. At most the lines of the last rewrite
-// (and those not yet handed over) are lost.
+// content, never a part of either. The temporary file keeps the owner, group
+// and mode of log.txt where the process may give them. A crash during a
+// rewrite leaves that hidden temporary file (".log.txt.XXXXXX"), which the
+// program removes at its next start (RemoverTemporariosAbandonados).
+//
+// Lines are never dropped while the program runs. A rewrite that fails keeps
+// its lines, which go into the next rewrite, at the next flush point, with
+// the lines handed over since, in their order. Each flush point may name
+// whose lines it hands over (`origem`, e.g. the request and its file); the
+// failure is then reported, once, naming the origins of the lines that
+// rewrite held (RetirarFalhas), never as the failure of a later flush point.
 //
 // The content of the file is kept in memory between rewrites (the file grows
 // for ever: rereading it for every line is what made a large log slow); it is
@@ -30,13 +50,15 @@
 //
 // The rewrites run on one writer thread of this unit (the rest of the
 // program is single-threaded): flush points hand the lines over. By default a
-// flush point waits until its lines are on disk and reports the failure of
-// that rewrite; with DefinirSegundoPlano(true) (the program) it returns at
-// once and a failed rewrite is reported by the next flush point.
+// flush point waits until its lines are on disk or their rewrite failed;
+// with DefinirSegundoPlano(true) (the program) it returns at once.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/UTipos.h"
 
@@ -46,8 +68,8 @@ public:
 
     // Sets the log file's path (the executable's folder followed by
     // "log.txt"); called once at start-up, before anything is logged. Lines
-    // gathered for an earlier path are written there first (a failure of
-    // that write is not reported).
+    // gathered for an earlier path are written there first (lines that
+    // cannot be written there are dropped, and not reported).
     static void DefinirArquivo(const std::string& caminho);
     static std::string Arquivo();
 
@@ -58,27 +80,38 @@ public:
     // another program, which is rewritten with CR LF.
     // Checks at once that the line can be written: throws EErro (Portuguese,
     // with the system's description) when no path is set, the file is a
-    // folder, read-only or unreadable, its folder is missing or not writable,
-    // or the new content would not fit on the disk or under the process's
-    // file size limit. The line is then lost and the file keeps its content.
+    // folder, read-only or unreadable, its folder is missing or cannot take
+    // the rewrite's temporary file (not writable, also when log.txt itself
+    // is), or the new content would not fit on the disk or under the
+    // process's file size limit. The line is then not taken and the file
+    // keeps its content.
     static void Gravar(const std::string& mensagem);
 
-    // Flush point: hands the gathered lines to the writer. Waiting (the
-    // default): returns when they are on disk; throws EErro when a rewrite
-    // failed since the last report (the lines of that rewrite are lost, the
-    // file keeps its previous content). In the background: returns at once,
-    // throwing EErro for an earlier rewrite that failed and was not reported.
-    static void Descarregar();
+    // Flush point: hands the gathered lines to the writer, and with them the
+    // lines of a rewrite that failed, which are tried again. `origem` names
+    // whose lines these are (Windows-1252, e.g. "protocolo 123 do arquivo
+    // /lab/arquivos/p1.xml") for the report of their failure; it may be
+    // empty. Waiting (the default): returns when that rewrite is over - on
+    // disk, or failed and reported to RetirarFalhas. In the background:
+    // returns at once. Throws nothing: a failure is never thrown at a flush
+    // point, whose own lines may well be fine.
+    static void Descarregar(const std::string& origem = {});
 
     // Flush point of work that does not depend on the log (the reading of a
-    // request file): as Descarregar, but throws nothing; a failed rewrite is
-    // left for the next Descarregar or Concluir to report, so that it still
-    // reaches the import or the program's end.
+    // request file): the same as Descarregar without an origin.
     static void Entregar();
 
-    // Writes every line gathered or handed over and waits for it, in either
-    // mode; throws EErro as Descarregar. For program end, the benchmark and
-    // tests that read the file.
+    // The failures of rewrites since the last call, oldest first, each
+    // reported once: "Não foi possível gravar o arquivo ...: <reason>", a CR,
+    // and the origins whose lines that rewrite held for the first time
+    // ("As linhas de <origem>; <origem> ficam guardadas para a próxima
+    // tentativa."). Lines held by an earlier failure are not named again.
+    static std::vector<std::string> RetirarFalhas();
+
+    // Writes every line gathered, handed over or held, and waits for it, in
+    // either mode. Throws EErro (the failure's text) when lines are still not
+    // on disk afterwards; they are kept for a later flush point. For program
+    // end, the benchmark and tests that read the file.
     static void Concluir();
 
     // false (the default): flush points wait for the disk. true: flush points
@@ -89,4 +122,20 @@ public:
     // The source of the local time of the lines; an empty function restores
     // the machine's clock. For tests that need known time stamps.
     static void DefinirRelogio(std::function<TDataHora()> relogio);
+
+    // One rewrite as the writer saw it, on the steady clock: `fim` is empty
+    // when it is starting.
+    struct TReescrita {
+        std::chrono::steady_clock::time_point inicio;
+        std::optional<std::chrono::steady_clock::time_point> fim;
+        bool falhou = false;
+    };
+    // Called on the writer thread at the start and at the end of every later
+    // rewrite (its time is part of the rewrite's); an empty function removes
+    // it. For the benchmark (the log's share of a run) and tests.
+    static void DefinirObservador(std::function<void(const TReescrita&)> observador);
+
+    // The least time from the end of a rewrite that took `duracao` to the
+    // start of the next one in the background.
+    static std::chrono::steady_clock::duration Espaco(std::chrono::steady_clock::duration duracao);
 };

@@ -35,7 +35,8 @@ BANCO="$PASTA_BANCO/captura.fdb"
 
 # Runs the program in a folder of its own with the given mode and password
 # and the given demo request files (written today, so that the scan asks
-# nothing about files of earlier days); the picture goes to $SAIDA/$1.
+# nothing about files of earlier days, and settled); the picture goes to
+# $SAIDA/$1.
 capturar() {
     local figura="$1" modo="$2" senha="$3"
     shift 3
@@ -53,9 +54,12 @@ XML
     mkdir -p "$pasta/arquivos"
     local f
     for f in "$@"; do cp "$RAIZ/scripts/demo/arquivos/$f" "$pasta/arquivos/"; done
-    # Written a little while ago: a file written in the last seconds waits as
-    # one still being written.
-    touch -d "10 seconds ago" "$pasta"/arquivos/*.xml 2>/dev/null || true
+    # Already settled (a file written in the last seconds waits as one still
+    # being written): a minute ago, or at midnight when a minute ago was
+    # yesterday.
+    local quando="1 minute ago"
+    [ "$(date -d "$quando" +%F)" = "$(date +%F)" ] || quando="$(date +%F) 00:00:00"
+    touch -d "$quando" "$pasta"/arquivos/*.xml 2>/dev/null || true
     rm -f "$SAIDA/$figura"
     (cd "$pasta" && LANG=pt_BR.UTF-8 LC_ALL=pt_BR.UTF-8 QT_QPA_PLATFORM=xcb \
         QUORVEL_CAPTURA="$SAIDA/$figura" QUORVEL_SAIR_APOS_CAPTURA=1 \

@@ -41,12 +41,18 @@ XML
     umask 022
 fi
 
-# Sample request files, when the inbox is empty.
+# Sample request files, when the inbox is empty. They are placed already
+# settled: last written a minute ago (at midnight when a minute ago was
+# yesterday), so that the first scan lists them at once instead of waiting
+# for them as files still being written, and asks nothing about files of
+# other days.
 CAIXA="$BUILD/arquivos"
 mkdir -p "$CAIXA"
 if ! ls "$CAIXA"/*.xml >/dev/null 2>&1; then
     cp "$RAIZ"/scripts/demo/arquivos/*.xml "$CAIXA"/
-    touch "$CAIXA"/*.xml
+    QUANDO="1 minute ago"
+    [ "$(date -d "$QUANDO" +%F)" = "$(date +%F)" ] || QUANDO="$(date +%F) 00:00:00"
+    touch -d "$QUANDO" "$CAIXA"/*.xml
 fi
 
 cd "$BUILD"

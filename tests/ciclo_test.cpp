@@ -134,8 +134,9 @@ TEST(CicloAutomatico, ArquivosEmGravacaoAntecipamAProximaVerificacao) {
     }
 }
 
-// The scan's count of files held back gives the earlier check: a second
-// after the stable time.
+// The scan's guard gives the earlier check: a second after the first file
+// held back may have settled, counted on the monotonic clock, so a system
+// clock stepped back an hour does not stretch it.
 TEST(CicloAutomatico, AteAssentaremSegueAGuardaDaVarredura) {
     char modelo[] = "/tmp/ciclo_test_XXXXXX";
     ASSERT_NE(::mkdtemp(modelo), nullptr);
@@ -146,15 +147,37 @@ TEST(CicloAutomatico, AteAssentaremSegueAGuardaDaVarredura) {
     TDM dm(fim.janela, pasta.string() + "/");  // nothing is validated: no connection needed
     TValidacao validacao(tabelas, dm, fim.janela);
     TListaArquivos lista(tabelas, leitor, validacao, fim.janela, pasta.string() + "/");
-    lista.Gravacao().DefinirSegundos(7);
+    // The test's clocks: the folder's (its stamp) and the system's read the
+    // same here, as on a local disk.
+    std::chrono::system_clock::time_point agora = std::chrono::system_clock::now();
+    std::chrono::steady_clock::time_point monotonico = std::chrono::steady_clock::now();
+    lista.Gravacao() =
+        TGuardaGravacao(7, {[&](const std::string&) { return std::optional(agora); }, [&] { return agora; },
+                            [&] { return monotonico; }});
     const auto espera = TCicloAutomatico::AteAssentarem(lista);
 
     lista.AtualizarLista();
     EXPECT_EQ(espera(), std::nullopt);  // nothing held back
     std::ofstream(pasta / "chegando.xml") << "<solicitacoes>";
+    fs::last_write_time(pasta / "chegando.xml",
+                        fs::file_time_type::clock::now() + (agora - std::chrono::system_clock::now()));
     lista.AtualizarLista();
     ASSERT_EQ(lista.EmGravacao(), 1);
     EXPECT_EQ(espera(), std::optional<std::int64_t>(8000));
+    monotonico += std::chrono::seconds(3);  // the cycle's processing took 3 s
+    EXPECT_EQ(espera(), std::optional<std::int64_t>(5000));
+
+    // The clock is stepped back an hour: the file, now dated in the future,
+    // is checked again within the same few seconds, and then listed.
+    agora -= std::chrono::hours(1);
+    lista.AtualizarLista();
+    ASSERT_EQ(lista.EmGravacao(), 1);
+    EXPECT_EQ(espera(), std::optional<std::int64_t>(5000));
+    monotonico += std::chrono::seconds(4);
+    agora += std::chrono::seconds(4);
+    lista.AtualizarLista();
+    EXPECT_EQ(lista.EmGravacao(), 0);
+    EXPECT_EQ(espera(), std::nullopt);
     fs::remove_all(pasta);
 }
 

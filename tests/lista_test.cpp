@@ -22,6 +22,7 @@
 #include "app/UErro.h"
 #include "app/UTexto.h"
 #include "config/UConfig.h"
+#include "import/UCicloAutomatico.h"
 #include "inbox/UGravacao.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
@@ -396,6 +397,36 @@ void DefinirEscrita(const fs::path& p, TRelogio::time_point t) {
     ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), tempos, 0), 0);
 }
 
+// The guard's clocks, set by the test: the folder's "now" (none: the stamp
+// cannot be written), the system clock and the monotonic clock.
+struct TRelogioTeste {
+    TRelogio::time_point sistema = TRelogio::now();
+    std::optional<std::chrono::seconds> desvioPasta = std::chrono::seconds(0);  // the folder's clock - sistema
+    std::chrono::steady_clock::time_point monotonico = std::chrono::steady_clock::now();
+    int leiturasDaPasta = 0;
+
+    std::optional<TRelogio::time_point> Pasta() const {
+        if (!desvioPasta) return std::nullopt;
+        return sistema + *desvioPasta;
+    }
+    // Time passes: every clock moves on.
+    void Avancar(int segundos) {
+        sistema += std::chrono::seconds(segundos);
+        monotonico += std::chrono::seconds(segundos);
+    }
+    // The system clock is stepped (and the folder's with it, the same
+    // machine's); the monotonic clock does not move.
+    void Saltar(int segundos) { sistema += std::chrono::seconds(segundos); }
+
+    TGuardaGravacao::TRelogios Relogios() {
+        return {[this](const std::string&) {
+                    ++leiturasDaPasta;
+                    return Pasta();
+                },
+                [this] { return sistema; }, [this] { return monotonico; }};
+    }
+};
+
 struct TCasoGravacao {
     const char* nome;
     std::optional<std::string> chave;  // segundos_arquivo_estavel in config.xml; nullopt: no such key
@@ -417,8 +448,9 @@ TEST_P(GravacaoTeste, SoArquivosAssentadosSaoListados) {
     LerConfigAplicacao(dm, config);
     fs::remove(dm.Pasta() + "config.xml");
 
-    const TRelogio::time_point agora = TRelogio::now();
-    lista.Gravacao() = TGuardaGravacao(config.SegundosArquivoEstavel, [&] { return agora; });
+    TRelogioTeste relogio;
+    const TRelogio::time_point agora = relogio.sistema;
+    lista.Gravacao() = TGuardaGravacao(config.SegundosArquivoEstavel, relogio.Relogios());
     Copiar("valido.xml", "a.xml");
     DefinirEscrita(entrada / "a.xml", agora - std::chrono::seconds(c.escritaHa));
 
@@ -456,17 +488,17 @@ INSTANTIATE_TEST_SUITE_P(
 // back only until its size and last write stay unchanged for N seconds; a
 // file half written is never read meanwhile (it would raise a box).
 TEST_F(ListaTeste, EscritaNoFuturoAssentaDepoisDeNSegundosSemMudanca) {
-    TRelogio::time_point agora = TRelogio::now();
-    lista.Gravacao() = TGuardaGravacao(5, [&] { return agora; });
-    const TRelogio::time_point inicio = agora;
-    const TRelogio::time_point futuro = agora + std::chrono::hours(1);
+    TRelogioTeste relogio;
+    lista.Gravacao() = TGuardaGravacao(5, relogio.Relogios());
+    const TRelogio::time_point inicio = relogio.sistema;
+    const TRelogio::time_point futuro = inicio + std::chrono::hours(1);
     const std::string completo = Ler(kDados + "valido.xml");
     Escrever(entrada / "a.xml", completo.substr(0, completo.size() / 2));
     DefinirEscrita(entrada / "a.xml", futuro);
     Copiar("valido.xml", "b.xml");
     DefinirEscrita(entrada / "b.xml", inicio);
-    auto avancar = [&](int segundos) {
-        agora = inicio + std::chrono::seconds(segundos);
+    auto avancar = [&, passados = 0](int segundos) mutable {
+        relogio.Avancar(segundos - std::exchange(passados, segundos));
         lista.AtualizarLista();
     };
 
@@ -489,6 +521,140 @@ TEST_F(ListaTeste, EscritaNoFuturoAssentaDepoisDeNSegundosSemMudanca) {
     EXPECT_EQ(janela.progressoAtual, "");
     EXPECT_TRUE(janela.caixas.empty()) << janela.caixas.front().texto;
     EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1");
+}
+
+namespace {
+
+// One file the sending system writes (a.xml) beside one it wrote half a
+// minute before (b.xml), judged on the folder's clock and the monotonic
+// clock while the machine's clocks disagree or jump.
+struct TCasoRelogio {
+    const char* nome;
+    int segundos;                     // N
+    std::optional<int> desvioPasta;   // the folder's clock - the system clock; none: no stamp (read-only folder)
+    int futuro;                       // a.xml's last write - the folder's "now" when it is written
+    bool meioGravado;                 // a.xml written in two halves, the second after the first scan
+    int salto;                        // the system clock stepped after the first scan
+};
+
+void PrintTo(const TCasoRelogio& c, std::ostream* os) { *os << c.nome; }
+
+class RelogioGravacaoTeste : public ListaTeste, public ::testing::WithParamInterface<TCasoRelogio> {};
+
+}  // namespace
+
+TEST_P(RelogioGravacaoTeste, AssentaPeloRelogioDaPastaENuncaEsperaOSalto) {
+    const TCasoRelogio& c = GetParam();
+    TRelogioTeste relogio;
+    relogio.desvioPasta =
+        c.desvioPasta ? std::optional<std::chrono::seconds>(std::chrono::seconds(*c.desvioPasta)) : std::nullopt;
+    lista.Gravacao() = TGuardaGravacao(c.segundos, relogio.Relogios());
+    // The folder's "now" as the file server stamps a write.
+    const auto agoraPasta = [&] { return relogio.Pasta().value_or(relogio.sistema); };
+    const std::string completo = Ler(kDados + "valido.xml");
+    Escrever(entrada / "a.xml", c.meioGravado ? completo.substr(0, completo.size() / 2) : completo);
+    DefinirEscrita(entrada / "a.xml", agoraPasta() + std::chrono::seconds(c.futuro));
+    Copiar("valido.xml", "b.xml");
+    DefinirEscrita(entrada / "b.xml", agoraPasta() - std::chrono::seconds(30));
+    const auto espera = TCicloAutomatico::AteAssentarem(lista);
+    const auto esperaCurta = [&] {
+        const std::optional<std::int64_t> ms = espera();
+        return ms && *ms >= 1000 && *ms <= (c.segundos + 1) * 1000;
+    };
+
+    lista.AtualizarLista();
+    if (c.segundos == 0) {
+        EXPECT_EQ(Linhas(), (std::vector<std::string>{"a.xml Pendente", "b.xml Pendente"}));
+        EXPECT_EQ(espera(), std::nullopt);
+        EXPECT_EQ(relogio.leiturasDaPasta, 0) << "no stamp with the guard off";
+        EXPECT_TRUE(janela.caixas.empty());
+        return;
+    }
+    EXPECT_EQ(Linhas(), std::vector<std::string>{"b.xml Pendente"});
+    EXPECT_EQ(lista.EmGravacao(), 1);
+    EXPECT_TRUE(esperaCurta()) << espera().value_or(-1);
+    EXPECT_EQ(lista.Gravacao().RelogioDaPastaUsado(), c.desvioPasta.has_value());
+
+    // The writer finishes (a new last write), the clock is stepped; then
+    // time passes a second at a time, with a scan each second.
+    if (c.meioGravado) {
+        Escrever(entrada / "a.xml", completo);
+        DefinirEscrita(entrada / "a.xml", agoraPasta() + std::chrono::seconds(c.futuro));
+    }
+    relogio.Saltar(c.salto);
+    int segundos = 0;
+    for (;;) {
+        lista.AtualizarLista();
+        if (lista.EmGravacao() == 0) break;
+        EXPECT_EQ(Linhas(), std::vector<std::string>{"b.xml Pendente"});
+        EXPECT_TRUE(esperaCurta()) << espera().value_or(-1);
+        if (segundos > c.segundos + 1) break;
+        relogio.Avancar(1);
+        ++segundos;
+    }
+    EXPECT_EQ(segundos, c.segundos) << "held for N seconds after the writer finished, no more, no less";
+    EXPECT_EQ(Linhas(), (std::vector<std::string>{"a.xml Pendente", "b.xml Pendente"}));
+    EXPECT_EQ(espera(), std::nullopt) << "no early check left";
+    EXPECT_TRUE(janela.caixas.empty()) << janela.caixas.front().texto;  // never read half written
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), "V1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, RelogioGravacaoTeste,
+    ::testing::Values(
+        // A half-written file dated a minute in the past by this machine's clock.
+        TCasoRelogio{"pasta_atrasada_60s_meio_gravado", 5, -60, 0, true, 0},
+        // A file written half a minute ago is dated in this machine's future.
+        TCasoRelogio{"pasta_adiantada_60s", 5, 60, 0, true, 0},
+        // Seen dated ahead, then the clock goes back an hour: held N seconds,
+        // not for the hour, and b.xml stays listed.
+        TCasoRelogio{"relogio_do_sistema_volta_uma_hora", 5, 0, 30, false, -3600},
+        // The clock goes forward an hour as the writer finishes: the file
+        // does not pass for an hour old.
+        TCasoRelogio{"relogio_do_sistema_adianta_uma_hora", 5, 0, 0, true, 3600},
+        // No stamp: the system clock stands for the folder's.
+        TCasoRelogio{"pasta_sem_carimbo", 5, std::nullopt, 0, true, 0},
+        TCasoRelogio{"N_zero_desliga", 0, -60, 0, false, 0}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+// The stamp the scan writes for the folder's clock: a hidden file of its own
+// in the inbox folder, never listed and never moved; a link in its place is
+// replaced, not followed.
+TEST_F(ListaTeste, CarimboDoRelogioDaPasta) {
+    lista.Gravacao() = TGuardaGravacao(5);  // the real clocks
+    const fs::path carimbo = entrada / kCarimboRelogio;
+    Copiar("valido.xml", "antigo.xml");
+    DefinirData(entrada / "antigo.xml", 1, 10, 0);
+    Copiar("valido.xml", "hoje.xml");
+    DefinirEscrita(entrada / "hoje.xml", TRelogio::now() - std::chrono::seconds(60));
+    const fs::path alvo = raiz / "alvo.txt";
+    Escrever(alvo, "intocado");
+    fs::create_symlink(alvo, carimbo);
+
+    janela.Responder(TResposta::Sim);  // move the file of another day
+    const TRelogio::time_point antes = TRelogio::now();
+    lista.AtualizarLista();
+
+    EXPECT_TRUE(lista.Gravacao().RelogioDaPastaUsado());
+    EXPECT_EQ(Linhas(), std::vector<std::string>{"hoje.xml Pendente"});
+    EXPECT_EQ(Nomes(entrada), (std::vector<std::string>{kCarimboRelogio, "hoje.xml", "processados"}));
+    EXPECT_EQ(Nomes(entrada / "processados"), std::vector<std::string>{"antigo.xml"});
+    EXPECT_EQ(Ler(alvo), "intocado");
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(carimbo)));
+    const std::optional<TRelogio::time_point> hora = RelogioDaPasta(entrada.string() + "/");
+    ASSERT_TRUE(hora.has_value());
+    // The file system's coarse clock may lag the system clock by a tick.
+    EXPECT_GE(*hora, antes - std::chrono::seconds(1));
+    EXPECT_LE(*hora, TRelogio::now() + std::chrono::seconds(1));
+
+    // No folder, or a folder where the stamp should be: no folder clock.
+    EXPECT_EQ(RelogioDaPasta((raiz / "nenhuma").string() + "/"), std::nullopt);
+    fs::remove(carimbo);
+    fs::create_directory(carimbo);
+    EXPECT_EQ(RelogioDaPasta(entrada.string() + "/"), std::nullopt);
+    lista.AtualizarLista();
+    EXPECT_FALSE(lista.Gravacao().RelogioDaPastaUsado());
+    EXPECT_EQ(Linhas(), std::vector<std::string>{"hoje.xml Pendente"});
 }
 
 TEST(LerSegundosArquivoEstavel, NumeroDe0A300OuOPadrao) {

@@ -14,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "app/UErro.h"
@@ -402,68 +404,197 @@ TEST_F(LogTeste, TrocarDeArquivoGravaAntesAsLinhasDoAnterior) {
     EXPECT_NE(Ler(segundo).find("\tdo segundo\r\n"), std::string::npos);
 }
 
-// A rewrite that fails after the line was taken (the file size limit drops
-// in between): the flush point reports it - at once when it waits, at the
-// next flush point in the background -, the file keeps its content, no
-// temporary file is left, and the next lines are written again.
-TEST_F(LogTeste, FalhaDaReescritaChegaAoPontoDeDescarga) {
+// The process's file size limit, lowered for a while: rewrites of a log
+// larger than that fail after their lines were taken (as when the disk fills
+// up in between).
+class TLimiteDeTamanho {
+public:
+    TLimiteDeTamanho() {
+        getrlimit(RLIMIT_FSIZE, &original_);
+        sinal_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~TLimiteDeTamanho() {
+        Soltar();
+        std::signal(SIGXFSZ, sinal_);
+    }
+    void Apertar(rlim_t bytes) {
+        rlimit pequeno = original_;
+        pequeno.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &pequeno);
+    }
+    void Soltar() { setrlimit(RLIMIT_FSIZE, &original_); }
+
+private:
+    rlimit original_{};
+    void (*sinal_)(int) = SIG_DFL;
+};
+
+// A rewrite that fails after its lines were taken keeps them: the next flush
+// point tries them again, with the lines handed over since, and the file then
+// holds every line in its order with its own time stamp. Each failure is
+// reported once, naming the flush points whose lines that rewrite held for
+// the first time - the reading's (no name), request A's, then request B's,
+// never A again - and nothing is thrown at any flush point.
+TEST_F(LogTeste, ReescritaQueFalhaGuardaAsLinhasEAsGravaNaProximaTentativa) {
     std::string antigo;
     for (int i = 0; i < 200; ++i) antigo += "01/01/2009 10:00:00\tlinha antiga " + std::to_string(i) + "\r\n";
-    rlimit original{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
-    const auto sinalAnterior = std::signal(SIGXFSZ, SIG_IGN);
+    const std::string aviso = "N\xE3o foi poss\xEDvel gravar o arquivo ";
+    const std::string guardadas = " ficam guardadas para a pr\xF3xima tentativa.";
 
     for (const bool segundoPlano : {false, true}) {
         SCOPED_TRACE(segundoPlano ? "em segundo plano" : "esperando");
         Escrever(arquivo_, antigo);
+        Log::DefinirArquivo(arquivo_.string());
         Log::DefinirSegundoPlano(segundoPlano);
-        Log::Gravar("perdida");
-        rlimit pequeno = original;
-        pequeno.rlim_cur = 1024;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &pequeno), 0);
-        std::string erro;
-        try {
-            Log::Descarregar();
-            if (segundoPlano) Log::Concluir();
-        } catch (const EErro& e) {
-            erro = e.what();
-        }
-        setrlimit(RLIMIT_FSIZE, &original);
+        Log::DefinirRelogio(RelogioDeTeste());
+        TLimiteDeTamanho limite;
 
-        EXPECT_EQ(erro.rfind("N\xE3o foi poss\xEDvel gravar o arquivo " + arquivo_.string() + ": ", 0), 0u) << erro;
-        EXPECT_EQ(Ler(arquivo_), antigo);
+        // Each line is taken while the file can be written; the flush points
+        // then meet a rewrite that fails.
+        auto falhando = [&](const std::function<void()>& descarga) {
+            limite.Apertar(1024);
+            EXPECT_NO_THROW(descarga());
+            EXPECT_THROW(Log::Concluir(), EErro) << "lines not on disk after the last attempt";
+            limite.Soltar();
+        };
+        Log::Gravar("lendo p1.xml");
+        falhando([] { Log::Entregar(); });
+        Log::Gravar("cli_cod = 1");
+        Log::Gravar("ped_cod = 10");
+        Log::Gravar("lendo p2.xml");
+        falhando([] { Log::Descarregar("pedido A"); });
+        Log::Gravar("cli_cod = 2");
+        falhando([] { Log::Descarregar("pedido B"); });
+        EXPECT_EQ(Ler(arquivo_), antigo) << "a failed rewrite leaves the file as it was";
         EXPECT_EQ(ArquivosNaPasta(), 1u) << "the temporary file must be removed";
-        // Reported once; the log works again.
-        Log::Gravar("depois");
+
+        const std::vector<std::string> falhas = Log::RetirarFalhas();
+        ASSERT_EQ(falhas.size(), 3u);
+        const std::string inicio = aviso + arquivo_.string() + ": ";
+        for (const std::string& f : falhas) EXPECT_EQ(f.rfind(inicio, 0), 0u) << f;
+        EXPECT_NE(falhas[0].find("\rAs linhas" + guardadas), std::string::npos) << falhas[0];
+        EXPECT_NE(falhas[1].find("\rAs linhas de pedido A" + guardadas), std::string::npos) << falhas[1];
+        EXPECT_NE(falhas[2].find("\rAs linhas de pedido B" + guardadas), std::string::npos) << falhas[2];
+        EXPECT_TRUE(Log::RetirarFalhas().empty()) << "each failure is reported once";
+
+        // The next flush point writes them all.
+        Log::Gravar("ped_cod = 20");
+        EXPECT_NO_THROW(Log::Descarregar("pedido C"));
         EXPECT_NO_THROW(Log::Concluir());
-        const std::string depois = Ler(arquivo_);
-        EXPECT_NE(depois.find("\tdepois\r\n"), std::string::npos);
-        EXPECT_EQ(depois.find("perdida"), std::string::npos);
+        EXPECT_TRUE(Log::RetirarFalhas().empty());
+        EXPECT_EQ(Ler(arquivo_), "10/12/2026 08:00:05\tped_cod = 20\r\n"
+                                 "10/12/2026 08:00:04\tcli_cod = 2\r\n"
+                                 "10/12/2026 08:00:03\tlendo p2.xml\r\n"
+                                 "10/12/2026 08:00:02\tped_cod = 10\r\n"
+                                 "10/12/2026 08:00:01\tcli_cod = 1\r\n"
+                                 "10/12/2026 08:00:00\tlendo p1.xml\r\n" +
+                                     antigo);
+        EXPECT_EQ(ArquivosNaPasta(), 1u);
     }
-    std::signal(SIGXFSZ, sinalAnterior);
 }
 
-// The reading's flush point (Entregar) does not report a failed rewrite: it
-// is left for the import's next flush point, which reports it once.
-TEST_F(LogTeste, FalhaNaLeituraEhRelatadaNoProximoPontoDeDescarga) {
+// log.txt writable but its folder not (a hardened install): the rewrite's
+// temporary file cannot be made there, so Gravar refuses the line at once
+// instead of taking it for a rewrite that must fail. Run as an unprivileged
+// user (root may write anywhere).
+TEST_F(LogTeste, PastaQueNaoAceitaOTemporarioRecusaALinhaNaHora) {
     Escrever(arquivo_, "antiga\r\n");
-    rlimit original{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
-    const auto sinalAnterior = std::signal(SIGXFSZ, SIG_IGN);
-    Log::Gravar("da leitura");
-    rlimit pequeno = original;
-    pequeno.rlim_cur = 4;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &pequeno), 0);
-    EXPECT_NO_THROW(Log::Entregar());
-    setrlimit(RLIMIT_FSIZE, &original);
-    std::signal(SIGXFSZ, sinalAnterior);
+    ASSERT_EQ(chmod(arquivo_.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(pasta_.c_str(), 0555), 0);
+    const pid_t filho = fork();
+    ASSERT_GE(filho, 0);
+    if (filho == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(10);
+        Log::DefinirArquivo(arquivo_.string());
+        try {
+            Log::Gravar("nova");
+        } catch (const EErro& e) {
+            const std::string texto = e.what();
+            const bool certo = texto.rfind("N\xE3o foi poss\xEDvel gravar o arquivo " + arquivo_.string(), 0) == 0 &&
+                               texto.find("n\xE3o aceita o arquivo tempor\xE1rio") != std::string::npos;
+            _exit(certo ? 0 : 11);
+        }
+        _exit(12);  // taken
+    }
+    int estado = 0;
+    waitpid(filho, &estado, 0);
+    chmod(pasta_.c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(estado));
+    EXPECT_EQ(WEXITSTATUS(estado), 0) << "10: no such user, 11: wrong message, 12: the line was taken";
+    EXPECT_EQ(Ler(arquivo_), "antiga\r\n");
+}
 
-    Log::Gravar("da importa\xE7\xE3o");
-    EXPECT_THROW(Log::Descarregar(), EErro);
-    EXPECT_NO_THROW(Log::Descarregar()) << "reported once";
-    const std::string conteudo = Ler(arquivo_);
-    EXPECT_NE(conteudo.find("\tda importa\xE7\xE3o\r\nantiga\r\n"), std::string::npos) << conteudo;
-    EXPECT_EQ(conteudo.find("da leitura"), std::string::npos);
+// Background rewrites are spaced by their own cost: each starts no sooner
+// than the larger of 0.3 s and nine times the previous one's duration after
+// it ended. The observer sees every rewrite's start and end as the writer
+// measured them; it also makes some rewrites slower (a fake cost inside the
+// rewrite), so that nine times the duration passes 0.3 s. A flush point that
+// waits starts its rewrite at once, spacing or not.
+TEST_F(LogTeste, ReescritasEmSegundoPlanoEspacadasPeloProprioCusto) {
+    using namespace std::chrono;
+    EXPECT_EQ(Log::Espaco(milliseconds(1)), milliseconds(300));
+    EXPECT_EQ(Log::Espaco(milliseconds(100)), milliseconds(900));
+
+    std::mutex m;
+    std::vector<Log::TReescrita> vistas;  // ended rewrites
+    std::vector<steady_clock::time_point> inicios;
+    std::atomic<int> lentidaoMs{0};
+    Log::DefinirObservador([&](const Log::TReescrita& r) {
+        if (!r.fim) {
+            std::this_thread::sleep_for(milliseconds(lentidaoMs.load()));  // the fake cost
+            std::lock_guard t(m);
+            inicios.push_back(r.inicio);
+            return;
+        }
+        std::lock_guard t(m);
+        vistas.push_back(r);
+    });
+    Log::DefinirSegundoPlano(true);
+    auto contar = [&] {
+        std::lock_guard t(m);
+        return vistas.size();
+    };
+
+    // Flush points much more often than rewrites may start: each rewrite is
+    // due as soon as the spacing allows.
+    for (const int custo : {0, 60, 0}) {
+        lentidaoMs = custo;
+        const std::size_t antes = contar();
+        const auto limite = steady_clock::now() + seconds(30);
+        while (contar() < antes + 3 && steady_clock::now() < limite) {
+            Log::Gravar("linha");
+            Log::Descarregar();
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        ASSERT_GE(contar(), antes + 3) << "rewrites of cost " << custo << " ms did not happen";
+    }
+    {
+        std::lock_guard t(m);
+        ASSERT_EQ(inicios.size(), vistas.size());
+        for (std::size_t i = 1; i < vistas.size(); ++i) {
+            const auto duracao = *vistas[i - 1].fim - vistas[i - 1].inicio;
+            const auto folga = vistas[i].inicio - *vistas[i - 1].fim;
+            EXPECT_GE(folga, std::max<steady_clock::duration>(milliseconds(300), 9 * duracao))
+                << "rewrite " << i << " started " << duration_cast<milliseconds>(folga).count()
+                << " ms after one of " << duration_cast<milliseconds>(duracao).count() << " ms";
+        }
+    }
+
+    // A slow rewrite, then a waiting flush point: it does not wait out the
+    // nine times.
+    lentidaoMs = 200;
+    Log::Gravar("lenta");
+    Log::Concluir();
+    lentidaoMs = 0;
+    Log::Gravar("esperada");
+    Log::Concluir();
+    Log::DefinirObservador({});
+    std::lock_guard t(m);
+    ASSERT_GE(vistas.size(), 2u);
+    const Log::TReescrita& lenta = vistas[vistas.size() - 2];
+    const Log::TReescrita& esperada = vistas.back();
+    EXPECT_LT(esperada.inicio - *lenta.fim, 9 * (*lenta.fim - lenta.inicio)) << "the waiting flush point was spaced";
+    EXPECT_NE(Ler(arquivo_).find("\tesperada\r\n"), std::string::npos);
 }
 
 // A crash (SIGKILL) at any moment - while lines are gathered, handed over or

@@ -1,7 +1,10 @@
 #include "ui/UPrincipal.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <optional>
+#include <utility>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,6 +15,7 @@
 #include <QHeaderView>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -112,12 +116,15 @@ TFPrincipal::TFPrincipal(TDM& dm, IJanela& janela, QWidget* pai)
     timer.setInterval(60000);
     timer.setSingleShot(false);
     connect(&timer, &QTimer::timeout, this, [this] { Protegido([this] { timerTimer(); }); });
+    timerAssentamento.setSingleShot(true);
+    connect(&timerAssentamento, &QTimer::timeout, this, [this] { Protegido([this] { ReatualizarSeOcioso(); }); });
     qApp->installEventFilter(this);
     FormCreate();
 }
 
 TFPrincipal::~TFPrincipal() {
     timer.stop();
+    timerAssentamento.stop();
     qApp->removeEventFilter(this);
     // The models hand the tables back before the tables go.
     delete modeloArquivos_;
@@ -317,6 +324,7 @@ void TFPrincipal::PrimeiraExibicao() {
 
 void TFPrincipal::closeEvent(QCloseEvent* evento) {
     timer.stop();
+    timerAssentamento.stop();
     if (ocupado_) {
         // The work under way ends at its next step and then closes the window
         // (ExecutarTrabalho); until then the window and its boxes stay.
@@ -403,14 +411,55 @@ bool TFPrincipal::ExecutarTrabalho(const std::function<void()>& trabalho) {
             travar(false);
             // A close asked for during the work: now it closes, once the
             // handler that started the work has returned.
-            if (janela.encerrando_) QMetaObject::invokeMethod(&janela, &QWidget::close, Qt::QueuedConnection);
+            if (janela.encerrando_) {
+                QMetaObject::invokeMethod(&janela, &QWidget::close, Qt::QueuedConnection);
+                return;
+            }
+            janela.ArmarReatualizacao();
         }
     } liberar{*this, travar};
     trabalho();
     return true;
 }
 
-void TFPrincipal::AtualizarLista() { lista_->AtualizarLista(); }
+void TFPrincipal::AtualizarLista() {
+    if (!reatualizacao_) {
+        lista_->AtualizarLista();
+        return;
+    }
+    const TTabela& arquivos = tabelas_.cdsArquivos;
+    lista_->Reatualizar(arquivos.Vazia() ? std::string() : arquivos.Texto("nome_arquivo"));
+}
+
+void TFPrincipal::ArmarReatualizacao() {
+    const std::optional<std::chrono::milliseconds> espera = lista_->Gravacao().EsperaAteAssentar();
+    if (encerrando_ || PaginaAtual() != QStringLiteral("Manual") || lista_->EmGravacao() <= 0 || !espera) {
+        timerAssentamento.stop();
+        return;
+    }
+    // A second after the first of them may have settled.
+    timerAssentamento.start(static_cast<int>(std::min<std::int64_t>(espera->count() + 1000, INT_MAX)));
+}
+
+void TFPrincipal::ReatualizarSeOcioso() {
+    // Automatic mode checks again by itself (the cycle's earlier check).
+    if (encerrando_ || !isVisible() || PaginaAtual() != QStringLiteral("Manual") || lista_->EmGravacao() <= 0)
+        return;
+    if (ocupado_ || caixasAbertas_ > 0 || QApplication::activeModalWidget()) {
+        timerAssentamento.start(1000);
+        return;
+    }
+    // The operator's place is kept: the selected file (AtualizarLista) and
+    // the control with the focus, which the work's lock may have moved.
+    const QPointer<QWidget> foco = QApplication::focusWidget();
+    reatualizacao_ = true;
+    struct TFim {
+        bool& reatualizacao;
+        ~TFim() { reatualizacao = false; }
+    } fim{reatualizacao_};
+    ExecutarTrabalho([this] { AtualizarLista(); });
+    if (foco && foco->isEnabled() && foco->isVisible() && foco->window() == this) foco->setFocus();
+}
 
 void TFPrincipal::ProcessarTodos(bool silencioso) { processamento_->ProcessarTodos(silencioso); }
 
@@ -460,6 +509,7 @@ void TFPrincipal::rgModoProcessamentoClick() {
         timer.stop();
         ExecutarTrabalho([this] { AtualizarLista(); });
     } else {
+        timerAssentamento.stop();
         CicloAutomatico();
     }
 }
@@ -516,16 +566,27 @@ bool TFPrincipal::eventFilter(QObject* alvo, QEvent* evento) {
         QMetaObject::invokeMethod(this, [this] { PrimeiraExibicao(); }, Qt::QueuedConnection);
     }
     // Key preview: a key released in any control of this window reaches the
-    // window first. Only the event's first receiver (the focused control, or
-    // the window itself) counts, not its parents on the way up.
-    if (evento->type() == QEvent::KeyRelease && alvo->isWidgetType()) {
+    // window first, at the release's first receiver (the focused control, or
+    // the window itself). The command runs there, and then the window hands
+    // the release to that receiver itself, as one delivery that travels on
+    // to its parents as usual, and ends the travel that brought it here.
+    // Deciding at each step of that travel would count the window as a
+    // first receiver too once the command's modal box had taken the focus
+    // and gone (the desktop gives the focus back later), and the command
+    // would run again.
+    if (evento->type() == QEvent::KeyRelease && evento != liberacaoEntregue_ && alvo->isWidgetType() &&
+        static_cast<QWidget*>(alvo)->window() == this) {
         auto* tecla = static_cast<QKeyEvent*>(evento);
-        auto* widget = static_cast<QWidget*>(alvo);
-        const QWidget* foco = QApplication::focusWidget();
-        const bool primeiro = foco ? widget == foco : widget == this;
-        if (!tecla->isAutoRepeat() && primeiro && widget->window() == this) {
-            Protegido([this, codigo = tecla->key()] { FormKeyUp(codigo); });
+        const QPointer<QWidget> receptor(static_cast<QWidget*>(alvo));
+        if (!tecla->isAutoRepeat()) Protegido([this, codigo = tecla->key()] { FormKeyUp(codigo); });
+        // A receiver destroyed by the command gets nothing.
+        if (receptor) {
+            QEvent* anterior = std::exchange(liberacaoEntregue_, evento);
+            QCoreApplication::instance()->notify(receptor, tecla);
+            liberacaoEntregue_ = anterior;
         }
+        tecla->accept();
+        return true;
     }
     return QWidget::eventFilter(alvo, evento);
 }
@@ -533,7 +594,7 @@ bool TFPrincipal::eventFilter(QObject* alvo, QEvent* evento) {
 // ---- default error display ----
 
 void TFPrincipal::MostrarErro(const std::exception& erro) {
-    janela_.Mensagem(erro.what(), TIcone::Erro, TBotoes::OK);
+    servicos_.Mensagem(erro.what(), TIcone::Erro, TBotoes::OK);
 }
 
 void TFPrincipal::Protegido(const std::function<void()>& acao) {

@@ -10,6 +10,11 @@
 // "Manual" are disabled (so their keys do nothing), and a timer tick that
 // meets it leaves the timer running so that the next tick tries again.
 //
+// In manual mode the window lists by itself the files that a scan held back
+// as still being written, once they may have settled: a refresh (never an
+// import), started only while the window is idle (no box open, no work under
+// way), which keeps the selected file selected when it is still listed.
+//
 // Every event handler shows an error that escapes it in an error box (the
 // error's text) and the window goes on.
 //
@@ -92,8 +97,9 @@ public:
     void cbDataColetaComDataPedidoClick();
     void timerTimer();
     // A key released anywhere in the window (the window sees it before the
-    // focused control). F5, F8, F9 press their buttons while page "Manual"
-    // is shown.
+    // focused control, and once per release whatever the command does to
+    // the focus: a modal box opened and answered, a control destroyed). F5,
+    // F8, F9 press their buttons while page "Manual" is shown.
     void FormKeyUp(int tecla);
     void btnAtualizarClick();
     void btnProcessarSelecionadoClick();
@@ -123,6 +129,11 @@ public:
     // core's automatic cycle, shared with the unattended service.
     QTimer timer;
     TCicloAutomatico& Ciclo() { return ciclo_; }
+
+    // Manual mode's refresh for the files held back as still being written:
+    // single-shot, running while such files wait (their settling time plus a
+    // second, from the scan's guard), stopped otherwise.
+    QTimer timerAssentamento;
 
     // ---- controls ----
     QLabel* Label3 = nullptr;
@@ -176,6 +187,11 @@ private:
     public:
         explicit TJanelaPrincipal(TFPrincipal& principal) : principal_(principal) {}
         TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override {
+            ++principal_.caixasAbertas_;
+            struct TFechada {
+                int& abertas;
+                ~TFechada() { --abertas; }
+            } fechada{principal_.caixasAbertas_};
             return principal_.janela_.Mensagem(texto, icone, botoes);
         }
         void MostrarProgresso(const std::string& texto) override { principal_.MostrarProgresso(texto); }
@@ -208,6 +224,12 @@ private:
     // Runs `trabalho` as the one piece of long work; false (nothing run) when
     // another is under way.
     bool ExecutarTrabalho(const std::function<void()>& trabalho);
+    // Arms timerAssentamento for the files the last scan held back, in
+    // manual mode; stops it when there are none.
+    void ArmarReatualizacao();
+    // timerAssentamento's event: the refresh once the window is idle, else
+    // a second later.
+    void ReatualizarSeOcioso();
     // One automatic cycle of the core (scan and silent processing as the one
     // piece of long work; an error shown before the timer is re-armed), then
     // the next check announced in lbProximaVerificacao.
@@ -236,9 +258,17 @@ private:
     TModeloTabela* modeloExames_ = nullptr;
     QButtonGroup* grupoModo_ = nullptr;
     bool ocupado_ = false;
+    // The refresh under way is ReatualizarSeOcioso's (AtualizarLista keeps
+    // the current file and asks nothing).
+    bool reatualizacao_ = false;
+    // Boxes of this window open now (the operator has not answered yet).
+    int caixasAbertas_ = 0;
     bool mostrada_ = false;
     bool exibicaoAgendada_ = false;
     bool exibida_ = false;
     bool encerrando_ = false;
     int modoAnterior_ = -1;
+    // The key release that the key preview is handing to its first receiver
+    // (eventFilter); none outside that delivery.
+    QEvent* liberacaoEntregue_ = nullptr;
 };

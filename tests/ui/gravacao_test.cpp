@@ -7,6 +7,9 @@
 #include <fstream>
 
 #include <QLabel>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/UTexto.h"
@@ -43,6 +46,18 @@ void EscritoHa(const fs::path& p, int segundos) {
     fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::seconds(segundos));
 }
 
+// The scripted window whose boxes stay open (the window's event loop runs)
+// while `naCaixa` runs, as a real box waits for the operator.
+class TJanelaComEspera : public TJanelaTeste {
+public:
+    std::function<void()> naCaixa;
+    TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override {
+        const TResposta r = TJanelaTeste::Mensagem(texto, icone, botoes);
+        if (naCaixa) std::exchange(naCaixa, nullptr)();
+        return r;
+    }
+};
+
 }  // namespace
 
 class TesteGravacao : public QObject {
@@ -78,9 +93,15 @@ private slots:
         const std::size_t terco = conteudo.size() / 3;
         const std::string pedidos = Contar("ped_pedidos");
 
+        // The guard's clocks stand still unless the test moves them: the
+        // folder's (its stamp), the system's and the monotonic clock.
+        auto agora = std::chrono::system_clock::now();
+        auto monotonico = std::chrono::steady_clock::now();
         Anexar(arquivo, conteudo.substr(0, terco));
         EscritoHa(arquivo, 4);
         TFPrincipal f(dm, janela);
+        f.Lista().Gravacao() = TGuardaGravacao(0, {[&](const std::string&) { return std::optional(agora); },
+                                                   [&] { return agora; }, [&] { return monotonico; }});
         f.show();
         QTRY_VERIFY(f.Exibida());
         QCOMPARE(f.Painel1->text(), QString::fromUtf8("1 arquivo ainda em gravação"));
@@ -95,8 +116,10 @@ private slots:
         QVERIFY(fs::exists(arquivo));
         QCOMPARE(f.Painel1->text(), QString::fromUtf8("1 arquivo ainda em gravação"));
 
-        // The writer finished six seconds ago: the next cycle imports it.
-        EscritoHa(arquivo, 6);
+        // Six seconds pass after the writer finished: the next cycle imports
+        // it.
+        agora += std::chrono::seconds(6);
+        monotonico += std::chrono::seconds(6);
         f.timerTimer();
         QVERIFY2(janela.caixas.empty(), janela.caixas.empty() ? "" : janela.caixas.front().texto.c_str());
         QCOMPARE(Contar("ped_pedidos"), std::to_string(std::stoi(pedidos) + 2));
@@ -108,6 +131,65 @@ private slots:
         f.timerTimer();
         QCOMPARE(Contar("ped_pedidos"), std::to_string(std::stoi(pedidos) + 2));  // imported once
         fs::remove_all(caixa);
+    }
+
+    // Manual mode: the file held back is listed by the window itself once it
+    // may have settled - a refresh while the window is idle (not while a box
+    // of a run waits), the operator's selected file still selected, nothing
+    // imported, nothing asked. segundos_arquivo_estavel is 1; the clocks and
+    // the folder's stamp are the real ones.
+    void manualListaSozinhoOArquivoAssentado() {
+        TDM& dm = *base->dm;
+        TJanelaComEspera janela;
+        janela.ResponderSempre(TResposta::OK);
+        dm.GravarConfigXML("aplicacao", "modo_processamento", "manual");
+        dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", "1");
+        const fs::path caixa = base->pasta + "arquivos/";
+        fs::remove_all(caixa);
+        fs::create_directories(caixa);
+        const std::string dados = std::string(QUORVEL_DADOS_TESTE) + "/lista/";
+        for (const char* nome : {"b.xml", "c.xml"}) {  // refused: nothing pending for F9
+            fs::copy_file(dados + "sem_sexo.xml", caixa / nome);
+            EscritoHa(caixa / nome, 60);
+        }
+        fs::copy_file(dados + "valido.xml", caixa / "a.xml");  // just written
+        const std::string pedidos = Contar("ped_pedidos");
+
+        TFPrincipal f(dm, janela);
+        f.show();
+        QTRY_VERIFY(f.Exibida());
+        QAbstractItemModel* linhas = f.grideArquivos->model();
+        QCOMPARE(linhas->rowCount(), 2);
+        QCOMPARE(f.Painel1->text(), QString::fromUtf8("1 arquivo ainda em gravação"));
+        QVERIFY(f.timerAssentamento.isActive());
+        f.grideArquivos->selectRow(1);
+        QCOMPARE(f.Tabelas().cdsArquivos.Texto("nome_arquivo"), (caixa / "c.xml").string());
+
+        // F9's box stays open past the settling time: no refresh under it.
+        QSignalSpy disparos(&f.timerAssentamento, &QTimer::timeout);
+        bool listadoNaCaixa = true;
+        janela.naCaixa = [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(disparos.count() >= 1, 10000);
+            listadoNaCaixa = linhas->rowCount() != 2;
+        };
+        f.btnProcessarTodosClick();
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QCOMPARE(janela.caixas[0].texto, std::string("Nenhum arquivo pendente encontrado."));
+        QVERIFY(!listadoNaCaixa);
+
+        // Idle again: the refresh comes by itself.
+        QTRY_COMPARE_WITH_TIMEOUT(linhas->rowCount(), 3, 10000);
+        QCOMPARE(linhas->index(0, 1).data().toString(), QString::fromStdString((caixa / "a.xml").string()));
+        QCOMPARE(linhas->index(0, 2).data().toString(), QString::fromUtf8("Pendente"));
+        QCOMPARE(f.Tabelas().cdsArquivos.Texto("nome_arquivo"), (caixa / "c.xml").string());
+        QCOMPARE(f.grideArquivos->currentIndex().row(), f.Tabelas().cdsArquivos.IndiceAtual());
+        QCOMPARE(f.Painel1->text(), QString());
+        QVERIFY(!f.timerAssentamento.isActive());
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        QCOMPARE(Contar("ped_pedidos"), pedidos);
+        QVERIFY(fs::exists(caixa / "a.xml"));
+        fs::remove_all(caixa);
+        dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", "5");
     }
 };
 
