@@ -66,6 +66,7 @@ void TDM::Desconectar() noexcept {
     const bool antes = std::exchange(descartando_, true);
     trsel_.Rollback();
     triud_.Rollback();
+    trpend_.Rollback();
     // The settings rows stay: they are read once for the program's run.
     if (!att_) {
         descartando_ = antes;

@@ -38,7 +38,9 @@ public:
     //    due date (TDM::CalcularDataEntrega from the collection date and
     //    time; NULL without a collection); the line is saved under the code
     //    of the order's line for the same exam and material, or a new one.
-    //    Unknown exams get no line and are not reported.
+    //    Unknown exams get no line and are not reported; an exam whose
+    //    material could not be looked up or created gets no line either (the
+    //    failure is noted, so the file is tried again).
     //    Prices are stored rounded to cents.
     // 3. ped_vlr_tot_exa and ped_vlr_tot_cmp = the sums of exp_vlr and
     //    exp_vlr_cmp, as stored, over the lines saved by this import.
