@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -143,6 +144,17 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
     }
 }
 
+// The writer thread's nice value.
+constexpr int kPrioridadeEscritor = 10;
+
+// The calling thread's I/O class: idle, or the normal one (what the
+// processor priority gives). Needs no privilege; a failure is ignored.
+void ClasseDeEntradaESaida(bool ocioso) {
+    constexpr int kQuem = 1;          // IOPRIO_WHO_PROCESS: with 0, the calling thread
+    constexpr int kOcioso = 3 << 13;  // IOPRIO_CLASS_IDLE
+    ::syscall(SYS_ioprio_set, kQuem, 0, ocioso ? kOcioso : 0);
+}
+
 class TEstado;
 TEstado& Estado();
 
@@ -179,6 +191,8 @@ public:
         std::lock_guard trava(*mutex_);
         for (const TEntrega& e : entregues_) bytesPendentes_ -= e.bytes;
         entregues_.clear();
+        ultimaFalha_.reset();
+        falhas_.clear();
         caminho_ = caminho;
     }
 
@@ -309,6 +323,9 @@ private:
     // rewrite unless someone waits; hands over gathered lines itself when the
     // oldest waited half a second.
     void Escrever() {
+        // Background work: the import and the database come first for the
+        // processor (a failure only leaves the priority as it was).
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kPrioridadeEscritor);
         std::unique_lock trava(*mutex_);
         for (;;) {
             if (pedido_ > tentado_) {
@@ -343,6 +360,11 @@ private:
         lote.swap(entregues_);
         const std::string caminho = caminho_;
         const auto observador = observador_;
+        // And for the disk: a rewrite nobody waits for is in the idle I/O
+        // class (served when the disk has nothing else; the disk's scheduler
+        // still serves it within a few seconds); one that is waited for is in
+        // the normal class.
+        ClasseDeEntradaESaida(esperando_ == 0 && !parar_);
         std::string novas;  // newest first
         for (auto e = lote.rbegin(); e != lote.rend(); ++e)
             for (auto l = e->linhas.rbegin(); l != e->linhas.rend(); ++l) novas += *l;

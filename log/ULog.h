@@ -22,11 +22,15 @@
 // late a line may reach the disk therefore grows with the file: at most half
 // a second (until it is handed over), plus the rewrite under way, the spacing
 // after it and its own rewrite - about 0.5 s + max(0.3 s, 9 d) + 2 d for
-// rewrites of d seconds: about 1 s for a small log, 2 s for 50 MB here
-// (d = 0.1 s), some 6 s for 200 MB (d = 0.4 s), and on a disk of 100 MB/s
-// 6 s for 50 MB and 23 s for 200 MB. Flush points that wait (program end,
-// Concluir, the waiting mode) start their rewrite at once and return only
-// when the lines are on disk.
+// rewrites of d seconds: about 1 s for a small log, 1.6 s for 50 MB on the
+// benchmark's disk (d = 0.1 s), 3 to 8 s for 200 MB (d = 0.2 to 0.7 s, the
+// disk shared with other work), and on a disk of 100 MB/s 6 s for 50 MB and
+// 23 s for 200 MB. The writer runs at a lower processor priority (nice 10),
+// and a rewrite nobody waits for in the idle I/O class: the import and the
+// database go first, and a busy disk delays the log a little more. Flush
+// points that wait (program end, Concluir, the waiting mode) start their
+// rewrite at once, in the normal I/O class, and return only when the lines
+// are on disk.
 //
 // A rewrite puts the whole new content into a temporary file beside the log,
 // forces it to disk (fdatasync), renames it over log.txt and forces the
@@ -69,7 +73,8 @@ public:
     // Sets the log file's path (the executable's folder followed by
     // "log.txt"); called once at start-up, before anything is logged. Lines
     // gathered for an earlier path are written there first (lines that
-    // cannot be written there are dropped, and not reported).
+    // cannot be written there are dropped, with the failures not yet taken
+    // by RetirarFalhas).
     static void DefinirArquivo(const std::string& caminho);
     static std::string Arquivo();
 

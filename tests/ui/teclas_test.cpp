@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -147,6 +149,67 @@ private slots:
             QVERIFY2(mostradas[i].startsWith(caixas[i]), mostradas.join(" | ").constData());
         // The grid got the release once, after the window's command.
         QCOMPARE(espia.caixasAntes, std::vector<std::size_t>{std::size_t(caixas.size())});
+        fs::remove_all(Caixa());
+    }
+
+    // The command destroys the control that had the focus when the key was
+    // released: the release is not handed to it, and the command ran once.
+    void controleDestruidoPeloComando() {
+        fs::remove_all(Caixa());
+        fs::create_directories(Caixa());
+        janela.Limpar();
+        janela.ResponderSempre(TResposta::Nao);
+        TFPrincipal f(*base->dm, janela);
+        f.show();
+        QTRY_VERIFY(f.Exibida());
+        Copiar("valido.xml", Caixa() / "valido.xml");  // the F5 scan asks about it once
+        auto* campo = new QLineEdit(&f);
+        campo->show();
+        QObject::connect(f.btnAtualizar, &QPushButton::clicked, campo, [campo] { delete campo; });
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        campo->setFocus();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(campo));
+        const QPointer<QLineEdit> vivo(campo);
+
+        janela.Limpar();
+        QTest::keyPress(campo, Qt::Key_F5);
+        QTest::keyRelease(campo, Qt::Key_F5);
+        QCoreApplication::processEvents();
+        QVERIFY(!vivo);
+        QCOMPARE(janela.caixas.size(), std::size_t{1});
+        fs::remove_all(Caixa());
+    }
+
+    // Automatic mode: the keys start nothing, and the control still gets its
+    // release once.
+    void modoAutomaticoTeclasNaoAgem() {
+        fs::remove_all(Caixa());
+        fs::create_directories(Caixa());
+        base->dm->GravarConfigXML("aplicacao", "modo_processamento", "automatico");
+        janela.Limpar();
+        janela.ResponderSempre(TResposta::OK);
+        TFPrincipal f(*base->dm, janela);
+        f.show();
+        QTRY_VERIFY(f.Exibida());
+        Copiar("sem_sexo.xml", Caixa() / "sem_sexo.xml");
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.grideArquivos->setFocus();
+        TEspiaLiberacoes espia(janela);
+        f.grideArquivos->installEventFilter(&espia);
+
+        janela.Limpar();
+        for (Qt::Key tecla : {Qt::Key_F5, Qt::Key_F8, Qt::Key_F9}) {
+            QTest::keyPress(f.grideArquivos, tecla);
+            QTest::keyRelease(f.grideArquivos, tecla);
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(janela.caixas.empty());
+        QCOMPARE(espia.caixasAntes, (std::vector<std::size_t>{0, 0, 0}));
+        QCOMPARE(f.grideArquivos->model()->rowCount(), 0);  // no scan either
+        f.SelecionarModo(0);
+        base->dm->GravarConfigXML("aplicacao", "modo_processamento", "manual");
         fs::remove_all(Caixa());
     }
 };
