@@ -129,7 +129,12 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             const std::int32_t exame = buscas.BuscarExame(exa.Texto("codigo"));
             const TExameConvenio preco = dm_.BuscarValorExame(exame, convenio);
             if (exame <= 0) continue;
+            const std::size_t falhasAntes = dm_.Falhas().size();
             const std::int32_t material = buscas.BuscarMaterial(exame, exa.Texto("material"));
+            // A material that could not be looked up or created gets no line:
+            // one written with the material 0 would sit beside the line that
+            // the retry writes with the material found.
+            if (dm_.Falhas().size() > falhasAntes) continue;
             const std::int32_t linha = buscas.BuscarExamePedido(resultado, exame, material);
 
             const TDataHora data = dataDoPedido ? DataOuZero(ped, "data") : DataOuZero(exa, "coleta_data");

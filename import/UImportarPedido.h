@@ -45,7 +45,9 @@ public:
     //    Only a new line gets exp_sta "2", exp_imp_mtr "N" and exp_lib "N": a
     //    line found keeps the laboratory's progress (status, label printed,
     //    result released).
-    //    Unknown exams get no line and are not reported.
+    //    Unknown exams get no line and are not reported; an exam whose
+    //    material could not be looked up or created gets no line either (the
+    //    failure is noted, so the file is tried again).
     //    Prices are stored rounded to cents.
     // 3. ped_vlr_tot_exa and ped_vlr_tot_cmp = the sums of exp_vlr and
     //    exp_vlr_cmp, as stored, over the lines saved by this import.
