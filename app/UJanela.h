@@ -45,4 +45,15 @@ public:
     // moved), the inbox scan between files. Boxes are still shown and
     // answered by the operator. Stays true until the program ends.
     virtual bool Encerrando() const { return false; }
+
+    // The file and the request that the work under way is on ("Arquivo
+    // <name>, protocolo <p>"; empty when none), for a program that shows no
+    // boxes: the service puts it in front of the lines it writes for them. A
+    // window shows its boxes' texts as they stand and ignores it.
+    virtual void DefinirContexto(const std::string& /*contexto*/) {}
+
+    // A line (Windows-1252) for the record of a program that shows no boxes
+    // (the service writes it to its journal, standard error); a window has
+    // no such record. The caller writes it to the activity log itself.
+    virtual void Avisar(const std::string& /*linha*/) {}
 };

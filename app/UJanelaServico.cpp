@@ -60,7 +60,7 @@ void TJanelaServico::Avisar(const std::string& linha) {
 }
 
 TResposta TJanelaServico::Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) {
-    const std::string linha = Linha(texto, icone, botoes);
+    const std::string linha = Linha(contexto_.empty() ? texto : contexto_ + ": " + texto, icone, botoes);
     Avisar(linha);
     try {
         Log::Gravar(linha);

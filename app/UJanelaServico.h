@@ -33,7 +33,10 @@ public:
     static TResposta Resposta(TBotoes botoes);
 
     // Writes Linha(...) to standard error (UTF-8) and to the activity log
-    // (Log::Gravar, then Log::Descarregar), then returns Resposta(botoes). A
+    // (Log::Gravar, then Log::Descarregar), then returns Resposta(botoes).
+    // While a context is set (DefinirContexto) the text is preceded by it
+    // and ": ", so that every line of a failed import names its file and
+    // request. A
     // log that cannot be written (now, or at an earlier rewrite) adds a
     // second line about it to standard error; never throws.
     TResposta Mensagem(const std::string& texto, TIcone icone, TBotoes botoes) override;
@@ -43,10 +46,14 @@ public:
     // True once the flag is set.
     bool Encerrando() const override;
 
+    // The context of the next lines; empty for none.
+    void DefinirContexto(const std::string& contexto) override { contexto_ = contexto; }
+
     // Writes one line (Windows-1252) to standard error as UTF-8. Never throws.
-    void Avisar(const std::string& linha);
+    void Avisar(const std::string& linha) override;
 
 private:
     const volatile std::sig_atomic_t* encerrar_;
     std::ostream* saida_;
+    std::string contexto_;
 };

@@ -10,11 +10,29 @@ using namespace Firebird;
 
 TTransacao::~TTransacao() { Rollback(); }
 
+namespace {
+
+// Read-only, read committed without record versions, waiting a bounded time
+// for rows that other transactions hold.
+ITransaction* IniciarEsperaPendentes(IAttachment* att) {
+    return fb::Chamar([&](ThrowStatusWrapper* st) {
+        fb::TXpb tpb(fb::Util()->getXpbBuilder(st, IXpbBuilder::TPB, nullptr, 0));
+        tpb->insertTag(st, isc_tpb_read_committed);
+        tpb->insertTag(st, isc_tpb_no_rec_version);
+        tpb->insertTag(st, isc_tpb_wait);
+        tpb->insertInt(st, isc_tpb_lock_timeout, TTransacao::SegundosEsperaPendentes);
+        tpb->insertTag(st, isc_tpb_read);
+        return att->startTransaction(st, tpb->getBufferLength(st), tpb->getBuffer(st));
+    });
+}
+
+}  // namespace
+
 ITransaction* TTransacao::Obter() {
     if (!tra_) {
         IAttachment* att = dm_.Attachment();
         if (!att) throw ErroSemConexao();
-        tra_ = fb::IniciarTransacao(att).release();
+        tra_ = modo_ == TModo::EsperaPendentes ? IniciarEsperaPendentes(att) : fb::IniciarTransacao(att).release();
     }
     return tra_;
 }
@@ -55,6 +73,8 @@ IMaster* TDM::Master() { return fb::Mestre(); }
 std::unique_ptr<TQuery> TDM::NovaQuery(bool leitura) {
     return std::unique_ptr<TQuery>(new TQuery(*this, leitura ? trsel_ : triud_));
 }
+
+std::unique_ptr<TQuery> TDM::NovaQueryPendentes() { return std::unique_ptr<TQuery>(new TQuery(*this, trpend_)); }
 
 void TDM::Commit() noexcept {
     if (!triud_.Ativa()) return;

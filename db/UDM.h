@@ -54,11 +54,24 @@ public:
     virtual TConfigBD Executar(const TConfigBD& atual) = 0;
 };
 
-// One of the two transactions of the data module. Started on first use,
-// ended only by Commit / Rollback.
+// One of the transactions of the data module. Started on first use, ended
+// only by Commit / Rollback.
 class TTransacao {
 public:
-    explicit TTransacao(class TDM& dm) : dm_(dm) {}
+    enum class TModo {
+        // "read_committed", "rec_version", "nowait", read-write: rows that
+        // other transactions have not committed are passed over unseen.
+        Normal,
+        // Read-only "read_committed" without "rec_version", waiting up to
+        // SegundosEsperaPendentes for a lock: a row that another transaction
+        // is writing and has not committed yet is waited for instead of
+        // passed over, so that a search sees every row written before it
+        // (or fails with the lock time-out).
+        EsperaPendentes,
+    };
+    static constexpr int SegundosEsperaPendentes = 5;
+
+    explicit TTransacao(class TDM& dm, TModo modo = TModo::Normal) : dm_(dm), modo_(modo) {}
     ~TTransacao();
     TTransacao(const TTransacao&) = delete;
     TTransacao& operator=(const TTransacao&) = delete;
@@ -74,6 +87,7 @@ public:
 
 private:
     class TDM& dm_;
+    TModo modo_;
     Firebird::ITransaction* tra_ = nullptr;
 };
 
@@ -130,6 +144,10 @@ public:
     // ---- services ----
     // A new query on TRSEL (leitura) or TRIUD; the caller owns it.
     std::unique_ptr<TQuery> NovaQuery(bool leitura);
+    // A new query on TRPEND, the transaction that waits for rows other
+    // transactions are writing (TTransacao::TModo::EsperaPendentes); the
+    // caller owns it and ends TRPEND when done (TRPEND().Commit()).
+    std::unique_ptr<TQuery> NovaQueryPendentes();
     // Commits TRIUD when active; on failure rolls back and shows
     // "Erro ao tentar efetuar operação de commit.". Never throws.
     void Commit() noexcept;
@@ -142,9 +160,14 @@ public:
     std::string BuscarGrupoPadrao() noexcept;
 
     // ---- key generators ----
-    // A new code for `tabela` from its generator GEN_<tabela>; a missing
-    // generator is created and seeded with the table's highest code
-    // (<first three letters>_cod) + 1, which is returned. Never throws.
+    // A new code for `tabela` from its generator GEN_<tabela>. A missing
+    // generator is created already seeded with the table's highest code
+    // (<first three letters>_cod) m, and m + 1 (or the next value, when other
+    // connections draw at the same moment) is returned. A generator never
+    // moves backwards: when another connection created it meanwhile, the
+    // code comes from it, and a value not above m raises it by a positive
+    // step (gen_id with a delta) to above m. Without a generator (no right to
+    // create one), m + 1. Never throws.
     std::int32_t NovoCodigo(const std::string& tabela) noexcept;
 
     // ---- laboratory rules ----
@@ -187,6 +210,7 @@ public:
 
     TTransacao& TRSEL() { return trsel_; }
     TTransacao& TRIUD() { return triud_; }
+    TTransacao& TRPEND() { return trpend_; }
     Firebird::IAttachment* Attachment() { return att_; }
     static Firebird::IMaster* Master();
 
@@ -202,12 +226,15 @@ public:
 
 private:
     // Operations of NovoCodigo, each with its own query; errors stay inside.
-    // The generator's new value, -1 when it cannot be read.
-    std::int32_t IncrementarGenerator(const std::string& tabela) noexcept;
+    // The generator's value after adding `passo` (a positive step), -1 when
+    // it cannot be read.
+    std::int32_t IncrementarGenerator(const std::string& tabela, std::int32_t passo = 1) noexcept;
     // The table's highest code, 0 when empty or unreadable.
     std::int32_t UltimoCodigo(const std::string& tabela) noexcept;
-    void CriarGenerator(const std::string& tabela) noexcept;
-    void AjustarGenerator(const std::string& tabela, std::int32_t valor) noexcept;
+    // CREATE GENERATOR ... START WITH `inicio`, committed on its own.
+    // EmUsoPorOutro: another connection created or is creating it.
+    enum class TCriacaoGerador { Criado, EmUsoPorOutro, Falhou };
+    TCriacaoGerador CriarGenerator(const std::string& tabela, std::int32_t inicio) noexcept;
 
     IJanela& janela_;
     std::string pasta_;
@@ -218,6 +245,7 @@ private:
     bool conectou_ = false;  // some connection attempt succeeded (VerificarConexao)
     TTransacao trsel_{*this};
     TTransacao triud_{*this};
+    TTransacao trpend_{*this, TTransacao::TModo::EsperaPendentes};
     // QCBD: the settings rows of the first reading, kept for the run.
     struct TLinhaCBD {
         std::string dsc;

@@ -13,6 +13,9 @@ std::int32_t TDM::BuscarCodigoConvenio(const std::string& nome) noexcept {
         p.Tabela = "cnv_convenios";
         p.Campos.push_back("cnv_cod");
         p.Condicoes.emplace_back("cnv_nom", "=", nome);
+        // A name stored twice: always the lowest code.
+        p.Ordens.push_back(TOrdem{"cnv_cod", "cnv_cod", false});
+        p.Ordem = "cnv_cod";
         if (!p.pesquisar()) return -1;
         // No row: reading the value fails, which also gives -1.
         return VariantParaInteiro(p.Resultado.Campo("cnv_cod"));

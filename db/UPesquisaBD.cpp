@@ -95,8 +95,16 @@ std::string TPesquisaBD::montarSQL() {
 
 bool TPesquisaBD::pesquisar() {
     std::string sql;
+    // The waiting transaction holds nothing beyond one search.
+    struct TFimPendentes {
+        TDM& dm;
+        bool ativo;
+        ~TFimPendentes() {
+            if (ativo) dm.TRPEND().Rollback();
+        }
+    } fimPendentes{dm_, EsperarPendentes};
     try {
-        auto q = dm_.NovaQuery(true);
+        auto q = EsperarPendentes ? dm_.NovaQueryPendentes() : dm_.NovaQuery(true);
         sql = montarSQL();
         q->DefinirSQL(sql);
         if (!Condicoes.empty()) {

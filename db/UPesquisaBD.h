@@ -89,6 +89,11 @@ public:
     std::string Ordem;                   // chosen ordering; empty: the first Padrao
     TResultadoBD Resultado;
     bool MostrarSQL = false;             // show each statement built in a plain box
+    // Run on the transaction that waits for rows other transactions are
+    // writing (TDM::NovaQueryPendentes), ended right after: the search sees
+    // every row written before it, committed meanwhile, or fails with the
+    // lock time-out. Off by default (committed rows only, never waiting).
+    bool EsperarPendentes = false;
 
     // Runs the search: true with the rows in Resultado, standing on the first;
     // false after the error box "Foi encontrado um erro durante a

@@ -5,6 +5,7 @@
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "db/UPesquisaBD.h"
+#include "import/UBuscaOuCriacao.h"
 
 namespace {
 
@@ -28,28 +29,19 @@ std::int32_t TBuscasExame::BuscarExame(const std::string& codigo) {
 
 std::int32_t TBuscasExame::BuscarMaterial(std::int32_t exame, const std::string& material) {
     if (!material.empty()) {
-        {
-            TPesquisaBD pesquisa(dm_);
-            pesquisa.Tabela = "mat_material";
-            pesquisa.Campos.push_back("mat_cod");
-            // The database's upper() on both sides, so that accented letters
-            // (ç, ã, í) match in any case; the text goes as a parameter. The
-            // blanks around mat_dsc give the parameter the name mat_dsc1.
-            TCondicao condicao("upper( mat_dsc )", "=", TVariante(material));
-            condicao.MaiusculasNoBanco = true;
-            pesquisa.Condicoes.push_back(condicao);
-            // A search that failed says nothing about the material: creating
-            // it could make a second one.
-            if (!pesquisa.pesquisar()) return 0;
-            if (!pesquisa.Resultado.Vazio()) return VariantParaInteiro(pesquisa.Resultado.Campo("mat_cod"));
-        }
+        // The database's upper() on both sides, so that accented letters
+        // match in any case; the text goes as a parameter. The blanks around
+        // mat_dsc give the parameter the name mat_dsc1. Among the rows that
+        // compare equal the lowest code is always the one taken, so that a
+        // retry finds the line it wrote before.
+        TCondicao condicao("upper( mat_dsc )", "=", TVariante(material));
+        condicao.MaiusculasNoBanco = true;
+        TBuscaOuCriacao busca(dm_, "mat_material", "mat_cod", condicao);
         TExecBD exec(dm_);
-        exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
         exec.definirTabela("mat_material");
         exec.adicionar("mat_cod", std::int32_t{0}, true, true);
         exec.adicionar("mat_dsc", TVariante(material), false, false);
-        if (exec.salvar(true)) return VariantParaInteiro(exec.valorCampo("mat_cod"));
-        return 0;
+        return busca.BuscarOuCriar(exec);
     }
     TPesquisaBD pesquisa(dm_);
     pesquisa.Tabela = "mla_modelolaudo mla   inner join mla_mat mm on mm.mla_cod = mla.mla_cod";
@@ -69,5 +61,8 @@ std::int32_t TBuscasExame::BuscarExamePedido(std::int32_t pedido, std::int32_t e
     pesquisa.Condicoes.emplace_back("ped_cod", "=", TVariante(pedido));
     pesquisa.Condicoes.emplace_back("exa_cod", "=", TVariante(exame));
     pesquisa.Condicoes.emplace_back("mat_cod", "=", TVariante(material));
+    // Always the same line when there are several: the lowest code.
+    pesquisa.Ordens.push_back(TOrdem{"exp_cod", "exp_cod", false});
+    pesquisa.Ordem = "exp_cod";
     return PrimeiroCodigo(pesquisa, "exp_cod");
 }

@@ -18,12 +18,14 @@ public:
     std::int32_t BuscarExame(const std::string& codigo);
 
     // The mat_cod of the material.
-    // - `material` not empty: the first mat_material row whose upper(mat_dsc)
-    //   equals the database's upper() of the text, so that accented letters
+    // - `material` not empty: the mat_material row with the lowest mat_cod
+    //   among those whose upper(mat_dsc) equals the database's upper() of
+    //   the text, so that accented letters
     //   match in any letter case (the text travels as a parameter, never inside the
     //   statement, so quotes and semicolons are plain characters). When there
     //   is none, a new material is created (mat_cod generated, mat_dsc =
-    //   `material` as given); 0 when that save fails (shown by the row
+    //   `material` as given), so that other workstations creating it at once
+    //   end with the same one row (TBuscaOuCriacao); 0 when that save fails (shown by the row
     //   writer), or when the search failed (shown by the query builder;
     //   nothing is created, since the material may well exist).
     // - `material` empty: the material with the highest mm_mat_pri of the
@@ -32,8 +34,8 @@ public:
     // Errors other than a failed search or save reach the caller.
     std::int32_t BuscarMaterial(std::int32_t exame, const std::string& material);
 
-    // The exp_cod of the order's line for that exam and material; 0 when there
-    // is none or the search failed.
+    // The lowest exp_cod of the order's lines for that exam and material; 0
+    // when there is none or the search failed.
     std::int32_t BuscarExamePedido(std::int32_t pedido, std::int32_t exame, std::int32_t material);
 
 private:

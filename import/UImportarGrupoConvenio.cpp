@@ -9,77 +9,50 @@
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "db/UPesquisaBD.h"
+#include "import/UBuscaOuCriacao.h"
 #include "inbox/UBS.h"
 
-namespace {
-
-// The outcome of a one-column search on `tabela` where `campo` equals
-// `valor`: the first row's code, none when nothing was found, or a failed
-// search (the query builder has shown why and noted the failure). A search
-// that failed says nothing about the row: nothing may be created then, or a
-// second row with the same name would be.
-struct TBusca {
-    bool falhou = false;
-    std::optional<std::int32_t> codigo;
-};
-
-TBusca BuscarCodigo(TDM& dm, const std::string& tabela, const std::string& coluna, const std::string& campo,
-                    const std::string& valor) {
-    TPesquisaBD pesquisa(dm);
-    pesquisa.Tabela = tabela;
-    pesquisa.Campos.push_back(coluna);
-    pesquisa.Condicoes.emplace_back(campo, "=", TVariante(valor));
-    if (!pesquisa.pesquisar()) return {true, std::nullopt};
-    if (pesquisa.Resultado.Vazio()) return {};
-    return {false, VariantParaInteiro(pesquisa.Resultado.Campo(coluna))};
-}
-
-}  // namespace
-
 std::int32_t TImportadorGrupoConvenio::ImportarGrupo() {
-    std::int32_t resultado = 0;
     const std::string grupo = tabelas_.cdsPedidos.Texto("grupo");
     if (grupo.empty())
         return LerInteiro(dm_.BuscarGrupoPadrao()).value_or(0);
     try {
-        const TBusca achado = BuscarCodigo(dm_, "grp_grupos", "grp_cod", "grp_dsc", grupo);
-        if (achado.falhou) return 0;
-        if (achado.codigo) return *achado.codigo;
+        TBuscaOuCriacao busca(dm_, "grp_grupos", "grp_cod", TCondicao("grp_dsc", "=", TVariante(grupo)));
         TExecBD exec(dm_);
-        exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
         exec.definirTabela("grp_grupos");
         exec.adicionar("grp_cod", std::int32_t{0}, true, true);
         exec.adicionar("grp_cod_vis", SiglaGrupo(grupo), false, false);
         exec.adicionar("grp_dsc", grupo, false, false);
-        if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("grp_cod"));
+        return busca.BuscarOuCriar(exec);
     } catch (const std::exception& e) {
-        // The code set so far stands; the file keeps the failure.
+        // Nothing is returned for a group not settled; the file keeps the
+        // failure.
         dm_.RegistrarFalha(e.what(), e);
+        return 0;
     }
-    return resultado;
 }
 
 std::int32_t TImportadorGrupoConvenio::ImportarConvenio() {
-    std::int32_t resultado = 0;
-    const std::string nome = tabelas_.cdsPedidos.Texto("convenio_nome");
+    return BuscarOuCriarConvenio(dm_, tabelas_.cdsPedidos.Texto("convenio_nome"));
+}
+
+std::int32_t TImportadorGrupoConvenio::BuscarOuCriarConvenio(TDM& dm, const std::string& nome) {
     try {
-        const TBusca achado = BuscarCodigo(dm_, "cnv_convenios", "cnv_cod", "cnv_nom", nome);
-        if (achado.falhou) return 0;
-        if (achado.codigo) return *achado.codigo;
-        TExecBD exec(dm_);
-        exec.ZeroGeradoEhNovo = true;  // a stored row with the code 0 is never taken for a new one
+        TBuscaOuCriacao busca(dm, "cnv_convenios", "cnv_cod", TCondicao("cnv_nom", "=", TVariante(nome)));
+        TExecBD exec(dm);
         exec.definirTabela("cnv_convenios");
         exec.adicionar("cnv_cod", std::int32_t{0}, true, true);
         exec.adicionar("cnv_nom", nome, false, false);
         exec.adicionar("cnv_usa_fat", std::string("N"), false, false);
         exec.adicionar("cnv_usa_tiss", std::string("N"), false, false);
         exec.adicionar("cnv_atv", std::string("S"), false, false);
-        if (exec.salvar(true)) resultado = VariantParaInteiro(exec.valorCampo("cnv_cod"));
+        return busca.BuscarOuCriar(exec);
     } catch (const std::exception& e) {
-        // The code set so far stands; the file keeps the failure.
-        dm_.RegistrarFalha(e.what(), e);
+        // Nothing is returned for a plan not settled; the file keeps the
+        // failure.
+        dm.RegistrarFalha(e.what(), e);
+        return 0;
     }
-    return resultado;
 }
 
 std::string TImportadorGrupoConvenio::SiglaGrupo(const std::string& descricao) {

@@ -19,10 +19,12 @@ public:
     // The request's grp_cod.
     // - `grupo` empty: the setting "PED_GRUPOPADRAO" as a whole number, 0 when
     //   it is missing or not a whole number; nothing is looked up or written.
-    // - Otherwise the first grp_grupos row whose grp_dsc equals `grupo`
-    //   (unchanged: no trimming, letter case significant); when there is none,
-    //   a new group (grp_cod generated, grp_cod_vis = SiglaGrupo(grupo),
-    //   grp_dsc = grupo).
+    // - Otherwise the grp_grupos row with the lowest grp_cod among those
+    //   whose grp_dsc equals `grupo` (unchanged: no trimming, letter case
+    //   significant); when there is none, a new group (grp_cod generated,
+    //   grp_cod_vis = SiglaGrupo(grupo), grp_dsc = grupo), created so that
+    //   other workstations creating it at once end with the same one row
+    //   (TBuscaOuCriacao).
     // - 0 when the search failed (the query builder has shown it; nothing is
     //   created, since the group may well exist) or the group could not be
     //   created (the row writer showed why). Failures are noted on the data
@@ -30,12 +32,18 @@ public:
     // Never throws.
     std::int32_t ImportarGrupo();
 
-    // The request's cnv_cod: the first cnv_convenios row whose cnv_nom equals
-    // `convenio_nome` (the empty name included), else a new plan with the
-    // flags cnv_usa_fat "N", cnv_usa_tiss "N", cnv_atv "S". 0 when the search
-    // failed (nothing is created then) or the plan could not be created; the
-    // failure is noted on the data module. Never throws.
+    // The request's cnv_cod: BuscarOuCriarConvenio of `convenio_nome`.
     std::int32_t ImportarConvenio();
+
+    // The cnv_cod of the plan `nome`: the lowest cnv_cod among the
+    // cnv_convenios rows whose cnv_nom equals it (the empty name included),
+    // else a new plan with the flags cnv_usa_fat "N", cnv_usa_tiss "N",
+    // cnv_atv "S", created so that other workstations creating it at once
+    // end with the same one row (TBuscaOuCriacao). 0 when a search failed
+    // (nothing is created then) or the plan could not be created; the
+    // failure is noted on the data module. Never throws. Also the patient
+    // import's plans.
+    static std::int32_t BuscarOuCriarConvenio(TDM& dm, const std::string& nome);
 
     // The short code of a new group: with one word, the first three
     // characters of `descricao` itself; with several, the first two

@@ -6,6 +6,7 @@
 #include "app/UTipos.h"
 #include "db/UDM.h"
 #include "db/UExecBD.h"
+#include "import/UImportarGrupoConvenio.h"
 #include "inbox/UBS.h"
 
 namespace {
@@ -83,25 +84,9 @@ std::int32_t TImportadorPaciente::ImportarPaciente() {
         TTabela& cnv = tabelas_.cdsConvenios;
         for (cnv.Primeiro(); !cnv.Fim(); cnv.Proximo()) {
             const std::string nome = cnv.Texto("nome");
-            const std::size_t falhasAntes = dm_.Falhas().size();
-            std::int32_t plano = dm_.BuscarCodigoConvenio(nome);
-            // A search that failed says nothing about the plan: creating it
-            // could make a second plan of that name.
-            if (plano < 1 && dm_.Falhas().size() > falhasAntes) continue;
-            if (plano < 1) {
-                try {
-                    exec.definirTabela("cnv_convenios");
-                    exec.adicionar("cnv_cod", std::int32_t{0}, true, true);
-                    exec.adicionar("cnv_nom", Texto(nome), false, false);
-                    exec.adicionar("cnv_usa_fat", Texto("N"), false, false);
-                    exec.adicionar("cnv_usa_tiss", Texto("N"), false, false);
-                    exec.adicionar("cnv_atv", Texto("S"), false, false);
-                    if (exec.salvar(true)) plano = VariantParaInteiro(exec.valorCampo("cnv_cod"));
-                } catch (const std::exception& e) {
-                    // The plan is passed over; the file keeps the failure.
-                    dm_.RegistrarFalha(e.what(), e);
-                }
-            }
+            // Found or created as by the request's own plan, so that
+            // workstations creating it at once end with one row.
+            const std::int32_t plano = TImportadorGrupoConvenio::BuscarOuCriarConvenio(dm_, nome);
             // A code below 1 names no plan: no link to a plan that does not exist.
             if (plano < 1) continue;
             exec.definirTabela("cnc_convenioscliente");

@@ -46,22 +46,35 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
 
         // 1. The order, found by its visible code.
         std::int32_t achado = 0;
+        std::string acessoGuardado;  // the found order's access code
         {
             TPesquisaBD pesquisa(dm_);
             pesquisa.Tabela = "ped_pedidos";
             pesquisa.Campos.push_back("ped_cod");
+            pesquisa.Campos.push_back("ped_cod_ace");
             pesquisa.Condicoes.emplace_back("ped_cod_vis", "=", Texto(protocolo));
             // A search that failed says nothing about the order: inserting
             // one would make a second order with the same protocol. The
             // request's import stops here (the failure is noted).
             if (!pesquisa.pesquisar()) return 0;
-            if (!pesquisa.Resultado.Vazio()) achado = VariantParaInteiro(pesquisa.Resultado.Campo("ped_cod"));
+            if (!pesquisa.Resultado.Vazio()) {
+                achado = VariantParaInteiro(pesquisa.Resultado.Campo("ped_cod"));
+                const TVariante acesso = pesquisa.Resultado.Campo("ped_cod_ace");
+                if (!EhNulo(acesso)) acessoGuardado = VariantParaTexto(acesso);
+            }
         }
         resultado = achado;
+        const bool existe = achado > 0;
 
-        // 2. The order row.
+        // 2. The order row. An order written before keeps what was handed
+        // out or done with it since: its access code (printed for the
+        // patient) unless the request gives one, and the laboratory's flags
+        // ped_fat (billed) and ped_pub_web (published).
+        const std::string acessoDoArquivo = ped.Texto("codigo_acesso");
+        const bool manterAcesso = existe && acessoDoArquivo.empty() && !acessoGuardado.empty();
         const TVariante codigoAcesso =
-            PrimeiroPreenchido({ped.Texto("codigo_acesso"), CompletarEsquerda(std::to_string(sorteio_()), 4, '0')});
+            manterAcesso ? TVariante()
+                         : PrimeiroPreenchido({acessoDoArquivo, CompletarEsquerda(std::to_string(sorteio_()), 4, '0')});
         auto textoOuZero = [&](const std::string& coluna) {
             const std::string t = ped.Texto(coluna);
             return Texto(t.empty() ? std::string("0") : t);
@@ -91,14 +104,14 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
         exec.adicionar("ped_vnc_cnv", Texto(ped.Texto("convenio_vencimento")), false, false);
         exec.adicionar("med_cod", medico > 0 ? TVariante(medico) : TVariante(), false, false);
         exec.adicionar("ped_obs", Texto(ped.Texto("observacao_protocolo")), false, false);
-        exec.adicionar("ped_fat", Texto("N"), false, false);
-        exec.adicionar("ped_cod_ace", codigoAcesso, false, false);
+        if (!existe) exec.adicionar("ped_fat", Texto("N"), false, false);
+        if (!manterAcesso) exec.adicionar("ped_cod_ace", codigoAcesso, false, false);
         exec.adicionar("ped_obs_lau", Texto(ped.Texto("observacao_laudo")), false, false);
         exec.adicionar("ped_cnv_cob", textoOuZero("convenio_cobertura"), false, false);
         exec.adicionar("ped_cnv_des", textoOuZero("convenio_desconto"), false, false);
         exec.adicionar("ped_num_prn", Texto(""), false, false);
         exec.adicionar("ped_vlr_tot_cmp", TVariante(std::int32_t{0}), false, false);
-        exec.adicionar("ped_pub_web", Texto("N"), false, false);
+        if (!existe) exec.adicionar("ped_pub_web", Texto("N"), false, false);
         exec.adicionar("ped_opc_lau_imp_rg", simNao("imprimir_rg"), false, false);
         exec.adicionar("ped_opc_lau_imp_cpf", simNao("imprimir_cpf"), false, false);
         if (!exec.salvar(true)) return achado;
@@ -116,7 +129,12 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             const std::int32_t exame = buscas.BuscarExame(exa.Texto("codigo"));
             const TExameConvenio preco = dm_.BuscarValorExame(exame, convenio);
             if (exame <= 0) continue;
+            const std::size_t falhasAntes = dm_.Falhas().size();
             const std::int32_t material = buscas.BuscarMaterial(exame, exa.Texto("material"));
+            // A material that could not be looked up or created gets no line:
+            // one written with the material 0 would sit beside the line that
+            // the retry writes with the material found.
+            if (dm_.Falhas().size() > falhasAntes) continue;
             const std::int32_t linha = buscas.BuscarExamePedido(resultado, exame, material);
 
             const TDataHora data = dataDoPedido ? DataOuZero(ped, "data") : DataOuZero(exa, "coleta_data");
@@ -146,9 +164,14 @@ std::int32_t TImportadorPedido::ImportarPedido(std::int32_t cliente, std::int32_
             exec.adicionar("exp_col_dat", dataColeta, false, false);
             exec.adicionar("exp_col_hor", horaColeta, false, false);
             exec.adicionar("exp_dat_ent", entrega, false, false);
-            exec.adicionar("exp_sta", Texto("2"), false, false);
-            exec.adicionar("exp_imp_mtr", Texto("N"), false, false);
-            exec.adicionar("exp_lib", Texto("N"), false, false);
+            // A line written before keeps the laboratory's progress on it:
+            // its status, whether its label was printed and whether its
+            // result was released.
+            if (linha <= 0) {
+                exec.adicionar("exp_sta", Texto("2"), false, false);
+                exec.adicionar("exp_imp_mtr", Texto("N"), false, false);
+                exec.adicionar("exp_lib", Texto("N"), false, false);
+            }
             if (exec.salvar(true)) {
                 totalExames += valor;
                 totalCmp += valorCmp;

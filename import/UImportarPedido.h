@@ -26,10 +26,14 @@ public:
 
     // Writes the order and its lines (each row committed on its own):
     // 1. the order found by ped_cod_vis = protocolo is updated in every column
-    //    of the first write; none found (or the search failed), a new one is
-    //    inserted with a new ped_cod. med_cod is NULL when `medico` is not
-    //    above 0; ped_cod_ace is codigo_acesso, or when empty a pseudo-random
-    //    0 to 999 padded with "0" to four digits.
+    //    of the first write but the laboratory's flags ped_fat and
+    //    ped_pub_web, which only a new order gets ("N"); none found, a new
+    //    one is inserted with a new ped_cod. med_cod is NULL when `medico` is
+    //    not above 0; ped_cod_ace is codigo_acesso, or when empty a
+    //    pseudo-random 0 to 999 padded with "0" to four digits - except that
+    //    an order found keeps the access code it holds when the request gives
+    //    none (the code was handed to the patient: a new import, a retry
+    //    above all, must not change it).
     // 2. For each exam of the request whose code exa_exames knows: its
     //    material (TBuscasExame::BuscarMaterial), its price for `convenio`
     //    (TDM::BuscarValorExame), its collection date and time (the request's
@@ -38,7 +42,12 @@ public:
     //    due date (TDM::CalcularDataEntrega from the collection date and
     //    time; NULL without a collection); the line is saved under the code
     //    of the order's line for the same exam and material, or a new one.
-    //    Unknown exams get no line and are not reported.
+    //    Only a new line gets exp_sta "2", exp_imp_mtr "N" and exp_lib "N": a
+    //    line found keeps the laboratory's progress (status, label printed,
+    //    result released).
+    //    Unknown exams get no line and are not reported; an exam whose
+    //    material could not be looked up or created gets no line either (the
+    //    failure is noted, so the file is tried again).
     //    Prices are stored rounded to cents.
     // 3. ped_vlr_tot_exa and ped_vlr_tot_cmp = the sums of exp_vlr and
     //    exp_vlr_cmp, as stored, over the lines saved by this import.

@@ -1,7 +1,9 @@
 #include "import/UProcessamento.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
+#include <map>
 #include <utility>
 
 #include "app/UErro.h"
@@ -42,6 +44,26 @@ std::string UmaLinha(const std::string& texto) {
     }
     return r;
 }
+
+// The file's name without its folder.
+std::string NomeSemPasta(const std::string& caminho) {
+    const std::size_t barra = caminho.find_last_of('/');
+    return barra == std::string::npos ? caminho : caminho.substr(barra + 1);
+}
+
+// The window's context (IJanela::DefinirContexto) while a file is imported;
+// cleared when the import ends, however it ends.
+class TContexto {
+public:
+    TContexto(IJanela& janela, const std::string& contexto) : janela_(janela) { janela_.DefinirContexto(contexto); }
+    ~TContexto() { janela_.DefinirContexto(""); }
+    TContexto(const TContexto&) = delete;
+    TContexto& operator=(const TContexto&) = delete;
+    void Definir(const std::string& contexto) { janela_.DefinirContexto(contexto); }
+
+private:
+    IJanela& janela_;
+};
 
 // The database stopped answering during a run.
 class EConexaoPerdida : public EErroBD {
@@ -106,6 +128,7 @@ bool TProcessamento::LerEValidar() {
 }
 
 void TProcessamento::AvisarSemConexao() {
+    janela_.DefinirContexto("");  // the run's message, not the file's
     janela_.MostrarProgresso("");
     janela_.Mensagem("Sem conex\xE3o com o banco de dados " + dm_.NomeBanco() +
                          ".\rO processamento foi interrompido. Os arquivos n\xE3o processados continuam na pasta "
@@ -129,24 +152,51 @@ bool TProcessamento::ProcessarArquivo() {
     auto exigirConexao = [this] {
         if (!dm_.ConexaoAtiva()) throw EConexaoPerdida();
     };
+    const std::string caminho = arquivos.Texto("nome_arquivo");
+    const std::string nome = NomeArquivoParaCp1252(NomeSemPasta(caminho));
+    // The version read for this import (taken before the reading: a file
+    // rewritten meanwhile is then a version of its own at the move).
+    const std::optional<TIdentidadeArquivo> versao = TIdentidadeArquivo::De(caminho);
+    if (versao)
+        lidos_[caminho] = *versao;
+    else
+        lidos_.erase(caminho);
+    TContexto contexto(janela_, "Arquivo " + nome);
     try {
         if (!LerEValidar()) return false;
 
         // Each request's rows that could not be written (a row locked by the
         // laboratory's main system, a save or a search that failed): the
-        // file is then not finished but kept with these errors, and a later
-        // run completes it in place.
+        // file is then not finished but kept with these errors. A failure
+        // that passes leaves the request to the next run; one that stays
+        // holds it until the file changes (no automatic run tries it again).
         std::string erros;
+        bool passageira = false;
+        std::map<std::string, int> ocorrencias;
         TTabela& pedidos = tabelas_.cdsPedidos;
         for (pedidos.Primeiro(); !pedidos.Fim(); pedidos.Proximo()) {
             dm_.LimparFalhas();
-            janela_.MostrarProgresso("Processando protocolo " + pedidos.Texto("protocolo"));
+            const std::string protocolo = pedidos.Texto("protocolo");
+            const std::string chave = TMemoriaArquivos::ChavePedido(protocolo, ++ocorrencias[protocolo]);
+            // An automatic run does not write again what went through in an
+            // earlier run of this version (that could undo the laboratory's
+            // work since), nor try a request held for a failure that stays.
+            // The operator's own commands import every request.
+            if (versao && automatico_) {
+                if (memoria_.Concluido(*versao, chave)) continue;
+                if (const auto retido = memoria_.ErrosRetidos(*versao, chave)) {
+                    erros += *retido;
+                    continue;
+                }
+            }
+            janela_.MostrarProgresso("Processando protocolo " + protocolo);
             // Asked to end: the requests imported so far stay written, the
-            // file stays pending (a later run updates them in place).
+            // file stays pending (a later run imports the others).
             if (janela_.Encerrando()) {
                 janela_.MostrarProgresso("");
                 return false;
             }
+            contexto.Definir("Arquivo " + nome + ", protocolo " + protocolo);
             const std::int32_t cliente = paciente_.ImportarPaciente();
             exigirConexao();
             Log::Gravar("cli_cod = " + std::to_string(cliente));
@@ -159,25 +209,49 @@ bool TProcessamento::ProcessarArquivo() {
             const std::int32_t convenio = grupoConvenio_.ImportarConvenio();
             exigirConexao();
             Log::Gravar("cnv_cod = " + std::to_string(convenio));
-            const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
-            exigirConexao();
-            Log::Gravar("ped_cod = " + std::to_string(pedido));
+            // An order needs its patient, doctor, group and plan: without
+            // one of them it would be written pointing at no row (code 0) or
+            // at the wrong one. It waits for the request's next try.
+            if (dm_.Falhas().empty()) {
+                const std::int32_t pedido = pedido_.ImportarPedido(cliente, medico, grupo, convenio);
+                exigirConexao();
+                Log::Gravar("ped_cod = " + std::to_string(pedido));
+            } else {
+                Log::Gravar("Protocolo " + protocolo +
+                            ": pedido n\xE3o gravado, pois paciente, m\xE9" "dico, grupo ou conv\xEAnio n\xE3o foi "
+                            "gravado; o protocolo ser\xE1 tentado de novo com o arquivo.");
+            }
             // The request's lines go to the log file together; a rewrite
             // that failed is told naming the requests whose lines it held
             // (they are kept and written again), never as this file's failure.
-            Log::Descarregar("protocolo " + pedidos.Texto("protocolo") + " do arquivo " +
-                             NomeArquivoParaCp1252(arquivos.Texto("nome_arquivo")));
+            Log::Descarregar("protocolo " + protocolo + " do arquivo " + NomeArquivoParaCp1252(caminho));
+            contexto.Definir("Arquivo " + nome);
             for (const std::string& falha : Log::RetirarFalhas()) janela_.Mensagem(falha, TIcone::Erro, TBotoes::OK);
+            std::string linhas;
             for (const TFalha& falha : dm_.Falhas())
-                erros += "Protocolo " + pedidos.Texto("protocolo") + ": " + UmaLinha(falha.Texto) + "\r\n";
+                linhas += "Protocolo " + protocolo + ": " + UmaLinha(falha.Texto) + "\r\n";
+            erros += linhas;
+            if (!versao) {
+                passageira = passageira || !linhas.empty();  // nothing to hold it by: tried again
+            } else if (linhas.empty()) {
+                memoria_.Concluir(*versao, chave);
+            } else if (SoPassageiras(dm_.Falhas())) {
+                passageira = true;
+            } else {
+                memoria_.ReterPedido(*versao, chave, linhas);
+            }
         }
         dm_.LimparFalhas();
 
         if (!erros.empty()) {
             MarcarComErro(erros);  // the column keeps the first 500 characters
             janela_.MostrarProgresso("");
+            // Only failures that stay are left: the file is held "Com erro"
+            // until it changes, and says so once.
+            if (versao && !passageira && memoria_.Reter(*versao, erros)) AvisarRetido(nome, erros);
             return false;
         }
+        if (versao) memoria_.Soltar(*versao);
 
         arquivos.Editar();
         arquivos.Definir("status", std::int32_t{1});
@@ -227,12 +301,86 @@ void TProcessamento::AvisarNaoMovidos(const std::vector<std::string>& caminhos) 
                      TIcone::Erro, TBotoes::OK);
 }
 
-bool TProcessamento::RemoverAtual() {
+void TProcessamento::Anotar(const std::string& linha) {
+    try {
+        Log::Gravar(linha);
+        Log::Descarregar();
+    } catch (const std::exception&) {
+        // The log's own failure is told by its next flush point.
+    }
+    janela_.Avisar(linha);
+}
+
+void TProcessamento::AvisarRetido(const std::string& nome, const std::string& erros) {
+    Anotar("Arquivo " + nome +
+           " com erro: continua na pasta arquivos/ e n\xE3o ser\xE1 importado de novo pelo modo autom\xE1tico "
+           "enquanto n\xE3o for alterado. Motivo: " +
+           UmaLinha(erros));
+}
+
+TProcessamento::TRemocao TProcessamento::RemoverAtual() {
     TTabela& arquivos = tabelas_.cdsArquivos;
-    if (!TListaArquivos::MoverParaProcessados(arquivos.Texto("nome_arquivo"))) return false;
+    const std::string caminho = arquivos.Texto("nome_arquivo");
+    const auto lido = lidos_.find(caminho);
+    // Moved only while it is the version that was imported: a file rewritten
+    // since its reading (a corrected request) is a new version, which stays
+    // to be imported.
+    const bool movido = lido == lidos_.end() ? TListaArquivos::MoverParaProcessados(caminho)
+                                             : TListaArquivos::MoverParaProcessados(caminho, lido->second);
+    if (!movido) {
+        if (lido == lidos_.end() || TIdentidadeArquivo::De(caminho) == lido->second) return TRemocao::Falhou;
+        memoria_.Esquecer(lido->second);
+        lidos_.erase(lido);
+        Anotar("Arquivo " + NomeArquivoParaCp1252(NomeSemPasta(caminho)) +
+               " alterado depois de lido para a importa\xE7\xE3o: continua na pasta arquivos/ e ser\xE1 importado "
+               "de novo como nova vers\xE3o.");
+        TSemLeitura semLeitura(arquivos);
+        arquivos.Editar();
+        arquivos.Definir("status", std::int32_t{0});
+        arquivos.Gravar();
+        return TRemocao::Alterado;
+    }
+    if (lido != lidos_.end()) {
+        memoria_.Esquecer(lido->second);
+        lidos_.erase(lido);
+    }
     TSemLeitura semLeitura(arquivos);
     arquivos.Excluir();
-    return true;
+    return TRemocao::Movido;
+}
+
+void TProcessamento::ReterConhecidos() {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    std::vector<TIdentidadeArquivo> presentes;
+    std::set<std::string> listados;
+    std::vector<std::pair<std::string, std::string>> retidos;  // path, errors
+    for (int i = 0; i < arquivos.Contar(); ++i) {
+        const std::string caminho = VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo"));
+        listados.insert(caminho);
+        const auto versao = TIdentidadeArquivo::De(caminho);
+        if (!versao) continue;
+        presentes.push_back(*versao);
+        if (arquivos.ValorEm(i, "status") != TVariante(std::int32_t{0})) continue;
+        if (const auto erros = memoria_.Retido(*versao)) retidos.emplace_back(caminho, *erros);
+    }
+    // What is remembered never outgrows the listed files. (The version read
+    // of a listed file is kept even when the file changed since: its move
+    // is checked against it.)
+    memoria_.ManterSomente(presentes);
+    std::erase_if(lidos_, [&](const auto& par) { return listados.count(par.first) == 0; });
+    if (!automatico_) return;
+    for (const auto& [caminho, erros] : retidos)
+        for (int i = 0; i < arquivos.Contar(); ++i) {
+            if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) != caminho) continue;
+            MoverSemLer(i);
+            TSemLeitura semLeitura(arquivos);
+            arquivos.Editar();
+            arquivos.Definir("status", std::int32_t{-1});
+            arquivos.Definir("erros", erros);
+            arquivos.Gravar();
+            break;
+        }
+    if (!retidos.empty()) Ressincronizar();
 }
 
 void TProcessamento::Ressincronizar() {
@@ -246,6 +394,13 @@ void TProcessamento::Ressincronizar() {
 void TProcessamento::ProcessarTodos(bool silencioso) {
     TTabela& arquivos = tabelas_.cdsArquivos;
     pedido_.NovaExecucao();
+    // The silent run is the automatic mode's: it passes over what is held.
+    struct TModo {
+        bool& automatico;
+        ~TModo() { automatico = false; }
+    } modo{automatico_};
+    automatico_ = silencioso;
+    ReterConhecidos();
     if (ProximoPendente({}) < 0) {
         if (!silencioso)
             janela_.Mensagem("Nenhum arquivo pendente encontrado.", TIcone::Informacao, TBotoes::OK);
@@ -289,10 +444,11 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
             for (int i = 0; i < arquivos.Contar(); ++i) {
                 if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) != caminho) continue;
                 MoverSemLer(i);
-                if (RemoverAtual())
-                    removeu = true;
-                else
-                    naoMovidos.push_back(caminho);
+                switch (RemoverAtual()) {
+                    case TRemocao::Movido: removeu = true; break;
+                    case TRemocao::Falhou: naoMovidos.push_back(caminho); break;
+                    case TRemocao::Alterado: break;  // pending again, a new version
+                }
                 break;
             }
         }
@@ -304,11 +460,13 @@ void TProcessamento::ProcessarTodos(bool silencioso) {
 
 void TProcessamento::RemoverSelecionado() {
     const std::string caminho = tabelas_.cdsArquivos.Texto("nome_arquivo");
-    if (RemoverAtual()) {
-        Ressincronizar();
-        lista_.HabilitarBotoes();
-    } else {
-        AvisarNaoMovidos({caminho});
+    switch (RemoverAtual()) {
+        case TRemocao::Movido:
+            Ressincronizar();
+            lista_.HabilitarBotoes();
+            break;
+        case TRemocao::Falhou: AvisarNaoMovidos({caminho}); break;
+        case TRemocao::Alterado: Ressincronizar(); break;
     }
 }
 

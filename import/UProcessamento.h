@@ -17,6 +17,7 @@
 // "ped_cod = <code>".
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@
 #include "import/UImportarMedico.h"
 #include "import/UImportarPaciente.h"
 #include "import/UImportarPedido.h"
+#include "import/UMemoriaArquivos.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UListaArquivos.h"
 #include "inbox/UTabelasPedido.h"
@@ -52,9 +54,26 @@ public:
     // marked. When some row of a request could not be written or a search
     // failed (each shown in its box and noted by TDM::RegistrarFalha), the
     // file is not finished: status -1 with one line "Protocolo <p>: <the
-    // failure>" per failure in erros, false; it stays in the inbox folder
-    // and a later run (after the next scan lists it pending again) completes
-    // it in place. A check that could not run (TValidacao::Interrupcao)
+    // failure>" per failure in erros, false; it stays in the inbox folder.
+    // - A request whose patient, doctor, group or plan import noted a
+    //   failure writes no order and no exam lines (the log line "Protocolo
+    //   <p>: pedido não gravado, ..." instead of "ped_cod = ").
+    // - The failures' kinds (db/UFalhaBD.h) decide what follows, remembered
+    //   per version of the file (TIdentidadeArquivo, taken right before the
+    //   reading) for as long as the object lives: a request whose failures
+    //   all pass is tried again by the next run; a request with a failure
+    //   that stays is held. When no request is left to try again the whole
+    //   version is held "Com erro", and one line (activity log and
+    //   IJanela::Avisar) says, the first time only, that the file stays in
+    //   arquivos/ and why.
+    // - In an automatic run (ProcessarTodos(true)) the requests of this
+    //   version that went through in an earlier run are not imported again,
+    //   and the held ones are not tried (their errors stay in erros). The
+    //   operator's commands import every request.
+    // While the file is imported the window's context (IJanela::
+    // DefinirContexto) names it, and the request under way, so that the
+    // service's lines say which file and protocol failed.
+    // A check that could not run (TValidacao::Interrupcao)
     // leaves the file pending and is shown as an error. An error that escapes an importer or the log (a full disk, a
     // read-only log.txt) ends the run with false and the status unchanged
     // (rows written so far stay); its text is shown in an error box. Never
@@ -67,16 +86,23 @@ public:
     // false is returned; ProcessarTodos then stops its walk.
     bool ProcessarArquivo();
 
+    // First forgets what it remembers of files no longer listed or changed;
+    // an automatic run (`silencioso`) then marks every pending file whose
+    // version is held "Com erro" with its errors, unread and not imported
+    // (the operator's own refresh lists it pending again, and F8 or F9 then
+    // tries it on purpose).
     // Imports every pending file (status 0) of the list, each exactly once,
     // whatever place a row takes when its status changes. Without a pending
     // file: the box "Nenhum arquivo pendente encontrado." unless `silencioso`.
     // Then removes the finished files (status 1, earlier runs included): at
     // once when `silencioso`, else after Yes to "Processo finalizado.\rDeseja
     // remover arquivos processados com sucesso da lista de arquivos?". A file
-    // is removed from the list only when MoverParaProcessados moved it; the
-    // others stay with status 1 and are named in one error box ("Não foi
-    // possível mover para a pasta processados o(s) arquivo(s):" ...). Ends
-    // with HabilitarBotoes.
+    // is removed from the list only when MoverParaProcessados moved it, and
+    // moved only while it is the version read for its import; one changed
+    // since becomes pending again (a new version, imported by the next run)
+    // with one line saying so. The others stay with status 1 and are named
+    // in one error box ("Não foi possível mover para a pasta processados
+    // o(s) arquivo(s):" ...). Ends with HabilitarBotoes.
     void ProcessarTodos(bool silencioso);
 
     // The selected file, by its status: 0 - ProcessarArquivo, and when it
@@ -106,7 +132,20 @@ private:
     void MoverSemLer(int indice);
     // Moves the current row's file to the processed folder and, when moved,
     // deletes the row (without reading the file of the row that follows).
-    bool RemoverAtual();
+    // A file changed since it was read for its import is not moved: its row
+    // becomes pending again (the new version is imported by a later run)
+    // and one line says so (activity log, IJanela::Avisar).
+    enum class TRemocao { Movido, Alterado, Falhou };
+    TRemocao RemoverAtual();
+    // Before a run: forgets what is remembered of files no longer listed
+    // (or changed), and in an automatic run marks the pending rows of held
+    // versions "Com erro" with their errors, unread.
+    void ReterConhecidos();
+    // One line for the record: the activity log and IJanela::Avisar.
+    void Anotar(const std::string& linha);
+    // The line, written once per hold, that a file stays in the inbox folder
+    // "Com erro" and why.
+    void AvisarRetido(const std::string& nome, const std::string& erros);
     // The selected file's move after the operator's Yes: the row goes when
     // the file was moved; otherwise the box of AvisarNaoMovidos.
     void RemoverSelecionado();
@@ -127,4 +166,11 @@ private:
     TImportadorMedico medico_;
     TImportadorGrupoConvenio grupoConvenio_;
     TImportadorPedido pedido_;
+    // What is remembered of each version of a file across runs.
+    TMemoriaArquivos memoria_;
+    // The version of each listed file read for its last import, by path: the
+    // file is moved only while it is still that version.
+    std::map<std::string, TIdentidadeArquivo> lidos_;
+    // The run under way is the automatic mode's (ProcessarTodos(true)).
+    bool automatico_ = false;
 };

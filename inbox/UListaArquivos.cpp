@@ -26,13 +26,16 @@ std::string PastaDe(const std::string& caminho) {
 }
 
 // Copies `origem` to a new temporary file in `pasta`, flushed to disk, with
-// the original's permission bits and last-write time. Returns its path, or
-// "" after removing whatever was written.
-std::string CopiarParaTemporario(const std::string& origem, const std::string& pasta) {
+// the original's permission bits and last-write time. With `lido`, only
+// while the file opened is that version, before and after the copy. Returns
+// its path, or "" after removing whatever was written.
+std::string CopiarParaTemporario(const std::string& origem, const std::string& pasta,
+                                 const TIdentidadeArquivo* lido) {
     TDescritor entrada(::open(origem.c_str(), O_RDONLY | O_CLOEXEC));
     if (entrada.Fd() < 0) return "";
     struct stat info {};
     if (::fstat(entrada.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    if (lido && TIdentidadeArquivo::De(info) != *lido) return "";
 
     // A short name of its own: "." + the file's name + a suffix would pass
     // the 255 bytes a name may have when the file's name is near that size.
@@ -64,6 +67,11 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
         ok = ::futimens(saida.Fd(), tempos) == 0;
     }
     if (ok) ok = ::fsync(saida.Fd()) == 0;
+    if (ok && lido) {
+        // Rewritten in place while it was copied: the copy is of no version.
+        struct stat depois {};
+        ok = ::fstat(entrada.Fd(), &depois) == 0 && TIdentidadeArquivo::De(depois) == *lido;
+    }
     if (saida.Fechar() != 0) ok = false;
     if (!ok) {
         ::unlink(temporario.c_str());
@@ -184,7 +192,13 @@ void TListaArquivos::MoverArquivosAntigos() {
     AtualizarLista();
 }
 
-bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
+bool TListaArquivos::MoverParaProcessados(const std::string& caminho) { return Mover(caminho, nullptr); }
+
+bool TListaArquivos::MoverParaProcessados(const std::string& caminho, const TIdentidadeArquivo& lido) {
+    return Mover(caminho, &lido);
+}
+
+bool TListaArquivos::Mover(const std::string& caminho, const TIdentidadeArquivo* lido) {
     const std::string pasta = PastaDe(caminho) + "processados/";
     const std::string destino = pasta + NomeSemPasta(caminho);
     struct stat info {};
@@ -193,7 +207,7 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
     // its folder in a power cut.
     if (::stat(pasta.c_str(), &info) != 0 && ::mkdir(pasta.c_str(), 0777) == 0) ForcarPastaAoDisco(PastaDe(caminho));
 
-    const std::string temporario = CopiarParaTemporario(caminho, pasta);
+    const std::string temporario = CopiarParaTemporario(caminho, pasta, lido);
     if (temporario.empty()) return false;
     if (::rename(temporario.c_str(), destino.c_str()) != 0) {
         ::unlink(temporario.c_str());
@@ -203,6 +217,9 @@ bool TListaArquivos::MoverParaProcessados(const std::string& caminho) {
     // power cut the file lies in one folder or in both, never in neither, and
     // once both are on disk it does not come back.
     ForcarPastaAoDisco(pasta);
+    // Replaced (by rename) or rewritten since the copy: the new version stays
+    // to be imported; the copy of the version imported stays in processados/.
+    if (lido && TIdentidadeArquivo::De(caminho) != *lido) return false;
     if (::unlink(caminho.c_str()) != 0) return false;
     ForcarPastaAoDisco(PastaDe(caminho));
     return true;

@@ -14,6 +14,7 @@
 
 #include "app/UJanela.h"
 #include "inbox/UGravacao.h"
+#include "inbox/UIdentidadeArquivo.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UTabelasPedido.h"
 #include "inbox/UValidacao.h"
@@ -108,8 +109,16 @@ public:
     // original untouched, no partial file and any older copy as it was; a
     // failed deletion leaves the original and the complete copy.
     static bool MoverParaProcessados(const std::string& caminho);
+    // The same, only while the file is still the version `lido` (identity,
+    // size and last-write time as recorded when it was read for its import):
+    // checked on the file opened for the copy, before and after copying, and
+    // right before it leaves the inbox folder. A file changed since its
+    // reading stays in the inbox folder (false); it is a new version, to be
+    // imported.
+    static bool MoverParaProcessados(const std::string& caminho, const TIdentidadeArquivo& lido);
 
 private:
+    static bool Mover(const std::string& caminho, const TIdentidadeArquivo* lido);
     // The scan; `manterAtual` as for Reatualizar, or none for AtualizarLista.
     void Varrer(const std::string* manterAtual);
 

@@ -232,9 +232,10 @@ TEST_F(Importacao, ArquivoCompletoGravadoEmTodasAsTabelasEImportadoDeNovo) {
     EXPECT_EQ(Linhas(sqlMateriais), materiais);
     EXPECT_EQ(Linhas("select count(*) from cnv_convenios"), std::vector<std::string>{"5"});
     EXPECT_EQ(Linhas("select count(*) from ped_pedidos"), std::vector<std::string>{"3"});
-    // A new access code is drawn for the order without one.
+    // The order whose request gives no access code keeps the one drawn at
+    // its first import (handed to the patient): none is drawn again.
     EXPECT_EQ(Linhas("select ped_cod_ace from ped_pedidos where ped_cod > 0 order by ped_cod"),
-              (std::vector<std::string>{"0042", "ABC123"}));
+              (std::vector<std::string>{"0007", "ABC123"}));
     // Every line now collected at the request's date and time.
     EXPECT_EQ(Linhas(sqlLinhas),
               (std::vector<std::string>{

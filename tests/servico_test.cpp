@@ -285,7 +285,9 @@ TEST_F(Servico, LinhaPresaEhRegistradaEOProximoArquivoSegue) {
         << Relato();
 
     // The log's writer puts the lines on disk a moment later.
-    const std::string erro = Cp("\tErro: Encontramos um erro ao tentar salvar na tabela CLI_CLIENTES.");
+    // The line names the file and the request.
+    const std::string erro = Cp("\tErro: Arquivo lote_manha_100240.xml, protocolo 100240: Encontramos um erro ao "
+                                "tentar salvar na tabela CLI_CLIENTES.");
     EXPECT_TRUE(Aguardar(servico, [&] { return Contar(Log(), erro) >= 1; }, 30)) << Log();
     EXPECT_NE(Erro().find(Cp1252ParaUtf8(erro.substr(1))), std::string::npos) << Erro();
     EXPECT_NE(Valor("select ped_cod from ped_pedidos where ped_cod_vis = '100231'"), "");
@@ -298,6 +300,37 @@ TEST_F(Servico, LinhaPresaEhRegistradaEOProximoArquivoSegue) {
     EXPECT_EQ(Arquivos(processados), (std::set<std::string>{"lote_manha_100240.xml", "pedido_100231.xml"}));
     EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis in ('100240', '100238', '100241')"), "3");
     EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+}
+
+// A file that can never be written (a doctor code "12a", which the validation
+// lets through) is held "Com erro": its failure is logged once, naming the
+// file and the request, and one line says it stays in arquivos/ and why; the
+// later cycles (two more files imported after it) neither import it again
+// nor log it again.
+TEST_F(Servico, ArquivoRetidoEhDitoUmaVezComArquivoEProtocolo) {
+    Escrever("medico_12a.xml",
+             Substituir(VariosPedidos(1, 9101, 7101), "<codigo>301</codigo>", "<codigo>12a</codigo>"));
+    TServicoProcesso servico(pasta, "300");
+    ASSERT_TRUE(servico.Iniciado());
+    const std::string retido = "medico_12a.xml com erro: continua na pasta arquivos/";
+    ASSERT_TRUE(Aguardar(servico, [&] { return Contar(Log(), retido) >= 1; }, 60)) << Relato();
+    for (const char* nome : {"seguinte_1.xml", "seguinte_2.xml"}) {
+        Escrever(nome, VariosPedidos(1, nome[9] == '1' ? 9201 : 9301, nome[9] == '1' ? 7201 : 7301));
+        ASSERT_TRUE(Aguardar(servico, [&] { return Arquivos(processados).count(nome) == 1; }, 60)) << Relato();
+    }
+    EXPECT_EQ(servico.Encerrar(std::chrono::seconds(30)), 0) << Relato();
+
+    const std::string log = Log();
+    EXPECT_EQ(Contar(log, "\tErro: Arquivo medico_12a.xml, protocolo 9101: Encontramos um erro ao tentar salvar na "
+                          "tabela MED_MEDICOS."),
+              1)
+        << log;
+    EXPECT_EQ(Contar(log, "MED_MEDICOS"), 2) << "the failure and the line of the hold, once each\n" << log;
+    EXPECT_EQ(Contar(log, retido), 1) << log;
+    EXPECT_EQ(Contar(Erro(), retido), 1) << Erro();
+    EXPECT_EQ(Arquivos(entrada), std::set<std::string>{"medico_12a.xml"});
+    EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis = '9101'"), "0");
+    EXPECT_EQ(Valor("select count(*) from ped_pedidos where ped_cod_vis in ('9201', '9301')"), "2");
 }
 
 // The database cannot be reached, once at start and once in the middle of a
