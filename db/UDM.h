@@ -232,7 +232,8 @@ private:
     // The table's highest code, 0 when empty or unreadable.
     std::int32_t UltimoCodigo(const std::string& tabela) noexcept;
     // CREATE GENERATOR ... START WITH `inicio`, committed on its own.
-    // EmUsoPorOutro: another connection created or is creating it.
+    // EmUsoPorOutro: another connection may have created it or be creating
+    // it (any failure but a missing right).
     enum class TCriacaoGerador { Criado, EmUsoPorOutro, Falhou };
     TCriacaoGerador CriarGenerator(const std::string& tabela, std::int32_t inicio) noexcept;
 

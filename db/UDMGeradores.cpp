@@ -22,15 +22,13 @@ namespace {
 constexpr int TentativasGerador = 20;
 constexpr std::chrono::milliseconds PausaGerador{50};
 
-// Whether a failed CREATE GENERATOR met another connection creating the same
-// generator: its row in the metadata held by a transaction not yet committed
-// (a lock or update conflict) or stored already (a duplicate key).
+// Whether a failed CREATE GENERATOR may have met another connection creating
+// the same generator (its row in the metadata held by a transaction not yet
+// committed, or stored a moment ago): every failure but a missing right,
+// which no wait mends.
 bool GeradorEmCriacao(const EErroBD& e) {
-    static constexpr std::int64_t kCodigos[] = {isc_lock_conflict, isc_lock_timeout,         isc_deadlock,
-                                                isc_update_conflict, isc_unique_key_violation, isc_no_dup};
-    for (const std::int64_t c : e.Codigos())
-        if (std::find(std::begin(kCodigos), std::end(kCodigos), c) != std::end(kCodigos)) return true;
-    return false;
+    const auto& c = e.Codigos();
+    return std::find(c.begin(), c.end(), std::int64_t{isc_no_priv}) == c.end();
 }
 
 }  // namespace

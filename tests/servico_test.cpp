@@ -465,6 +465,151 @@ TEST_F(Servico, SegundaInstanciaRecusada) {
     }
 }
 
+// Several workstations, one database: two services, each in its own program
+// folder with its own inbox, import at the same time requests that bring the
+// same new patients, doctors, groups, plans and materials (the materials in
+// different letter cases). Each batch is written into both inboxes at once,
+// so that both copies meet its new names in the same cycle; each round runs
+// on a fresh database, where the key generators do not exist yet. At the
+// end: one row per material, group and plan name, one line per exam on each
+// order, every order and line pointing at rows that exist, no code handed out
+// twice (no save of a row with a generated code failed), every file moved.
+TEST_F(Servico, VariasEstacoesNoMesmoBancoSemDuplicar) {
+    constexpr int Rodadas = 3;
+    constexpr int Lotes = 3;
+    constexpr int PedidosPorArquivo = 3;
+    const std::string modelo = Ler(fs::path(QUORVEL_DADOS_TESTE) / "importacao" / "processar_8002.xml");
+    const std::size_t ini = modelo.find("<solicitacao>");
+    const std::size_t fim = modelo.find("</solicitacoes>");
+    const std::string umPedido = modelo.substr(ini, fim - ini);
+    const std::size_t exIni = umPedido.find("<exame>");
+    const std::size_t exFim = umPedido.find("</exame>") + std::string("</exame>").size();
+    const std::string umExame = umPedido.substr(exIni, exFim - exIni);
+
+    // The batch `lote` of workstation `estacao` (0 or 1): new names shared
+    // by both, the materials' letter case and the protocols its own.
+    auto Lote = [&](int estacao, int lote) {
+        const std::string n = std::to_string(lote);
+        std::string s = modelo.substr(0, ini);
+        for (int i = 0; i < PedidosPorArquivo; ++i) {
+            std::string exames;
+            for (const auto& [codigo, material] :
+                 {std::pair<std::string, std::string>{"HEMO", estacao == 0 ? "Secreção ocular " : "SECREÇÃO OCULAR "},
+                  std::pair<std::string, std::string>{"TSH", estacao == 0 ? "punção nasal " : "Punção Nasal "}}) {
+                std::string e = Substituir(umExame, "<codigo>HEMO</codigo>", "<codigo>" + codigo + "</codigo>");
+                exames += Substituir(e, "<material>Sangue</material>", "<material>" + material + n + "</material>");
+            }
+            std::string r = umPedido.substr(0, exIni) + exames + umPedido.substr(exFim);
+            r = Substituir(r, "<protocolo>8002</protocolo>",
+                           "<protocolo>" + std::to_string((estacao + 1) * 100000 + lote * 100 + i) + "</protocolo>");
+            r = Substituir(r, "<codigo>5001</codigo>", "<codigo>" + std::to_string(70000 + lote * 10 + i) + "</codigo>");
+            r = Substituir(r, "<codigo>301</codigo>", "<codigo>" + std::to_string(900 + lote) + "</codigo>");
+            r = Substituir(r, "<grupo>Rotina</grupo>", "<grupo>Grupo do posto " + n + "</grupo>");
+            r = Substituir(r, "<nome>Particular</nome>", "<nome>Plano novo " + n + "</nome>");
+            s += r;
+        }
+        return s + modelo.substr(fim);
+    };
+
+    for (int rodada = 0; rodada < Rodadas; ++rodada) {
+        SCOPED_TRACE("rodada " + std::to_string(rodada));
+        TBancoTeste base;
+        base.Executar(CatalogoDemo());
+        const TConfigBD cfg = base.Config();
+        char nomePasta[] = "/tmp/quorvel-estacoes-XXXXXX";
+        ASSERT_TRUE(::mkdtemp(nomePasta));
+        const fs::path raiz = nomePasta;
+        std::vector<fs::path> pastas;
+        for (const char* estacao : {"posto1", "posto2"}) {
+            const fs::path pasta = raiz / estacao;
+            fs::create_directories(pasta / "arquivos");
+            fs::copy_file(QUORVEL_SERVICO, pasta / "quorvelcad-servico");
+            std::ofstream(pasta / "config.xml", std::ios::trunc)
+                << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuration>\n"
+                << "  <DB servidor=\"" << cfg.Servidor << "\" banco=\"" << cfg.Banco << "\" usuario=\""
+                << cfg.Usuario << "\" senha=\"" << cfg.Senha << "\"/>\n"
+                << "  <aplicacao modo_processamento=\"manual\" frequencia=\"1\" data_coleta_com_data_pedido=\"nao\""
+                   " segundos_arquivo_estavel=\"0\"/>\n</Configuration>\n";
+            pastas.push_back(pasta);
+        }
+        auto RelatoEstacoes = [&] {
+            std::string r;
+            for (const fs::path& p : pastas)
+                r += p.filename().string() + " log.txt:\n" + Ler(p / "log.txt") + "\nerro.txt:\n" + Ler(p / "erro.txt") + "\n";
+            return r;
+        };
+        auto Pendentes = [&] {
+            int n = 0;
+            for (const fs::path& p : pastas)
+                for (const auto& e : fs::directory_iterator(p / "arquivos"))
+                    if (e.is_regular_file() && e.path().extension() == ".xml") ++n;
+            return n;
+        };
+        {
+            std::vector<std::unique_ptr<TServicoProcesso>> servicos;
+            for (const fs::path& p : pastas) {
+                servicos.push_back(std::make_unique<TServicoProcesso>(p, "200"));
+                ASSERT_TRUE(servicos.back()->Iniciado());
+            }
+            for (int lote = 0; lote < Lotes; ++lote) {
+                // Both inboxes get their batch at the same moment.
+                const std::string nome = "lote_" + std::to_string(lote) + ".xml";
+                for (int e = 0; e < 2; ++e) {
+                    const fs::path destino = pastas[e] / "arquivos" / nome;
+                    std::ofstream(destino, std::ios::binary) << Lote(e, lote);
+                    fs::last_write_time(destino, fs::file_time_type::clock::now() - std::chrono::seconds(30));
+                }
+                ASSERT_TRUE(Aguardar(*servicos[0], [&] { return Pendentes() == 0 || !servicos[1]->Vivo(); }, 240))
+                    << RelatoEstacoes();
+            }
+            for (auto& s : servicos) EXPECT_EQ(s->Encerrar(std::chrono::seconds(60)), 0) << RelatoEstacoes();
+        }
+
+        // Every file moved.
+        for (const fs::path& p : pastas) {
+            EXPECT_EQ(Arquivos(p / "arquivos"), std::set<std::string>{}) << p;
+            EXPECT_EQ(Arquivos(p / "arquivos" / "processados").size(), static_cast<std::size_t>(Lotes)) << p;
+        }
+        // One row per name, compared as the material lookup compares them.
+        for (const char* sql : {"select count(*) from (select upper(mat_dsc) as nome from mat_material group by 1 having count(*) > 1)",
+                                "select count(*) from (select upper(grp_dsc) as nome from grp_grupos group by 1 having count(*) > 1)",
+                                "select count(*) from (select upper(cnv_nom) as nome from cnv_convenios group by 1 having count(*) > 1)",
+                                // one line per exam on each order
+                                "select count(*) from (select ped_cod, exa_cod from exp_examespedidos group by 1, 2 having count(*) > 1)",
+                                // every order and line points at rows that exist
+                                "select count(*) from ped_pedidos p where not exists (select 1 from grp_grupos g where g.grp_cod = p.grp_cod)"
+                                " or not exists (select 1 from cnv_convenios c where c.cnv_cod = p.cnv_cod)"
+                                " or not exists (select 1 from cli_clientes c where c.cli_cod = p.cli_cod)",
+                                "select count(*) from exp_examespedidos e where not exists (select 1 from mat_material m where m.mat_cod = e.mat_cod)"
+                                " or not exists (select 1 from ped_pedidos p where p.ped_cod = e.ped_cod)"})
+            EXPECT_EQ(base.Valor(sql), "0") << sql << "\n" << RelatoEstacoes();
+        const int pedidos = 2 * Lotes * PedidosPorArquivo;
+        EXPECT_EQ(base.Valor("select count(distinct ped_cod_vis) from ped_pedidos where ped_cod_vis >= '100000'"),
+                  std::to_string(pedidos));
+        EXPECT_EQ(base.Valor("select count(*) from ped_pedidos where ped_cod_vis >= '100000'"), std::to_string(pedidos));
+        EXPECT_EQ(base.Valor("select count(*) from exp_examespedidos e join ped_pedidos p on p.ped_cod = e.ped_cod"
+                              " where p.ped_cod_vis >= '100000'"),
+                  std::to_string(2 * pedidos));
+        EXPECT_EQ(base.Valor("select count(*) from mat_material where upper(mat_dsc) starting with upper('" +
+                              Cp("Secreção ocular") + "') or upper(mat_dsc) starting with upper('" + Cp("Punção nasal") + "')"),
+                  std::to_string(2 * Lotes));
+        // No code handed out twice: a row with a generated code never failed
+        // to be saved (a code drawn twice fails on the table's key).
+        for (const fs::path& p : pastas) {
+            const std::string log = Ler(p / "log.txt");
+            for (const char* tabela : {"PED_PEDIDOS", "EXP_EXAMESPEDIDOS", "MAT_MATERIAL", "GRP_GRUPOS", "CNV_CONVENIOS"})
+                EXPECT_EQ(Contar(log, std::string("salvar na tabela ") + tabela + "."), 0) << tabela << "\n" << log;
+        }
+        // Generators at or above every code of their tables.
+        for (const char* tabela : {"ped_pedidos", "exp_examespedidos", "mat_material", "grp_grupos", "cnv_convenios"}) {
+            const std::string t = tabela;
+            EXPECT_EQ(base.Valor("select count(*) from " + t + " where " + t.substr(0, 3) + "_cod > gen_id(GEN_" + t + ", 0)"),
+                      "0") << t;
+        }
+        fs::remove_all(raiz);
+    }
+}
+
 // A frequency that is no whole number: logged as an error, the service ends
 // with 1 before any cycle.
 TEST_F(Servico, FrequenciaInvalidaTerminaComErro) {
