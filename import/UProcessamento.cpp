@@ -161,6 +161,10 @@ bool TProcessamento::ProcessarArquivo() {
         lidos_[caminho] = *versao;
     else
         lidos_.erase(caminho);
+    // The row now stands for this version: the list's own refresh leaves it
+    // as this import makes it (a file rewritten after the scan and imported
+    // here is not read again as new).
+    lista_.RegistrarVersao(caminho, versao);
     TContexto contexto(janela_, "Arquivo " + nome);
     try {
         if (!LerEValidar()) return false;

@@ -70,6 +70,9 @@ public:
     //   version that went through in an earlier run are not imported again,
     //   and the held ones are not tried (their errors stay in erros). The
     //   operator's commands import every request.
+    // The version taken before the reading is also the one the file's row
+    // stands for from then on (TListaArquivos::RegistrarVersao), so that the
+    // list's own refresh leaves the row as this import makes it.
     // While the file is imported the window's context (IJanela::
     // DefinirContexto) names it, and the request under way, so that the
     // service's lines say which file and protocol failed.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -80,6 +81,14 @@ std::string CopiarParaTemporario(const std::string& origem, const std::string& p
     return temporario;
 }
 
+// Holds back the file list's notification (which reads the current row's
+// file) while rows are moved over or deleted whose files need no reading.
+struct TSemLeitura {
+    TTabela& t;
+    std::function<void(TTabela&)> guardado = std::exchange(t.AposRolar, nullptr);
+    ~TSemLeitura() { t.AposRolar = std::move(guardado); }
+};
+
 }  // namespace
 
 TListaArquivos::TListaArquivos(TTabelasPedido& tabelas, TLeitorPedidos& leitor, TValidacao& validacao,
@@ -104,83 +113,163 @@ void TListaArquivos::HabilitarBotoes() {
     if (AoHabilitarBotoes) AoHabilitarBotoes(!tabelas_.cdsArquivos.Vazia());
 }
 
-void TListaArquivos::AtualizarLista() { Varrer(nullptr); }
-
-void TListaArquivos::Reatualizar(const std::string& atual) { Varrer(&atual); }
-
-void TListaArquivos::Varrer(const std::string* manterAtual) {
+std::vector<TFile> TListaArquivos::ListarEstaveis() {
     if (AoMostrarDiretorio) AoMostrarDiretorio(NomeArquivoParaCp1252(diretorio_));
     // Files still being written wait for a later scan: not listed, read,
     // validated or moved, no box and no log line. (The guard's stamp is no
     // "*.xml" file: never listed.)
-    const std::vector<TFile> lista =
-        gravacao_.Estaveis(diretorio_, ListarArquivos(diretorio_, "*.xml"), emGravacao_);
+    return gravacao_.Estaveis(diretorio_, ListarArquivos(diretorio_, "*.xml"), emGravacao_);
+}
+
+void TListaArquivos::ListarArquivo(const TFile& arquivo, bool linhaNova) {
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    const std::string caminho = arquivo.Caminho;
+    try {
+        janela_.MostrarProgresso("Lendo arquivo " + NomeArquivoParaCp1252(NomeSemPasta(caminho)));
+        // Taken before the reading: a file rewritten meanwhile is another
+        // version at the next Reatualizar.
+        RegistrarVersao(caminho, TIdentidadeArquivo::De(caminho));
+        if (linhaNova) {
+            arquivos.Inserir();
+            arquivos.DefinirTexto("nome_arquivo", caminho);
+        } else {
+            arquivos.Editar();
+            arquivos.Definir("erros", TVariante{});  // those of the old version
+        }
+        arquivos.Definir("status", 0);
+        arquivos.Definir("data_horario", arquivo.DataHora);
+        arquivos.Gravar();  // reads the file
+        janela_.ProcessarMensagens();
+        // A check that could not run (the database unreachable before the
+        // settings were read) leaves the file pending.
+        if (!validacao_.ValidarArquivo() && validacao_.Interrupcao().empty()) {
+            arquivos.Editar();
+            arquivos.Definir("status", -1);
+            arquivos.Gravar();
+        }
+    } catch (const std::exception& e) {
+        // A row left unsaved does not stand for this version. (A reading that
+        // failed after the save leaves the row saved, "Pendente".)
+        if (!arquivos.EmRepouso()) versoes_.erase(caminho);
+        arquivos.Cancelar();
+        janela_.Mensagem("Arquivo: " + NomeArquivoParaCp1252(caminho) + "\r" + e.what(), TIcone::Erro,
+                         TBotoes::OK);
+    }
+    janela_.ProcessarMensagens();
+}
+
+void TListaArquivos::ConcluirVarredura() {
+    HabilitarBotoes();
+    janela_.MostrarProgresso(TextoArquivosEmGravacao(emGravacao_));
+}
+
+void TListaArquivos::RegistrarVersao(const std::string& caminho, const std::optional<TIdentidadeArquivo>& versao) {
+    if (versao)
+        versoes_[caminho] = *versao;
+    else
+        versoes_.erase(caminho);
+}
+
+void TListaArquivos::AtualizarLista() {
+    const std::vector<TFile> lista = ListarEstaveis();
 
     TTabela& arquivos = tabelas_.cdsArquivos;
     arquivos.Esvaziar();
+    versoes_.clear();
     int antigos = 0;
     const TDataHora inicioDoDia = TDataHora::Hoje();
     for (const TFile& arquivo : lista) {
         if (janela_.Encerrando()) break;  // the files not reached are not listed
-        const std::string caminho = arquivo.Caminho;
-        try {
-            if (inicioDoDia > arquivo.DataHora) ++antigos;
-            janela_.MostrarProgresso("Lendo arquivo " + NomeArquivoParaCp1252(NomeSemPasta(caminho)));
-            arquivos.Inserir();
-            arquivos.DefinirTexto("nome_arquivo", caminho);
-            arquivos.Definir("status", 0);
-            arquivos.Definir("data_horario", arquivo.DataHora);
-            arquivos.Gravar();  // reads the file
-            janela_.ProcessarMensagens();
-            // A check that could not run (the database unreachable before
-            // the settings were read) leaves the file pending.
-            if (!validacao_.ValidarArquivo() && validacao_.Interrupcao().empty()) {
-                arquivos.Editar();
-                arquivos.Definir("status", -1);
-                arquivos.Gravar();
-            }
-        } catch (const std::exception& e) {
-            arquivos.Cancelar();
-            janela_.Mensagem("Arquivo: " + NomeArquivoParaCp1252(caminho) + "\r" + e.what(), TIcone::Erro,
-                             TBotoes::OK);
-        }
-        janela_.ProcessarMensagens();
+        if (inicioDoDia > arquivo.DataHora) ++antigos;
+        ListarArquivo(arquivo, true);
     }
 
     try {
-        int atual = 0;
-        if (manterAtual)
-            for (int i = 0; i < arquivos.Contar(); ++i)
-                if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) == *manterAtual) atual = i;
-        if (atual > 0) {
-            arquivos.MoverPara(atual);
-        } else {
-            arquivos.Primeiro();
-        }
+        arquivos.Primeiro();
     } catch (const std::exception& e) {
         // The first file cannot be read: the request tables stay empty and
         // the scan still finishes (buttons, question).
         janela_.Mensagem(e.what(), TIcone::Erro, TBotoes::OK);
     }
-    HabilitarBotoes();
-    janela_.MostrarProgresso(TextoArquivosEmGravacao(emGravacao_));
+    ConcluirVarredura();
 
-    if (antigos > 0 && !manterAtual && !janela_.Encerrando() &&
+    if (antigos > 0 && !janela_.Encerrando() &&
         janela_.Mensagem("Existe(m) arquivos n\xE3o processados de outros dias.\r\n"
                          "Deseja mov\xEA-los para a pasta de arquivos PROCESSADOS?",
                          TIcone::Confirmacao, TBotoes::SimNao) == TResposta::Sim)
         MoverArquivosAntigos();
 }
 
+void TListaArquivos::Reatualizar(const std::string& atual) {
+    const std::vector<TFile> lista = ListarEstaveis();
+
+    // The settled files with their version now; one that vanished since the
+    // listing has left the folder.
+    std::map<std::string, TIdentidadeArquivo> presentes;
+    for (const TFile& arquivo : lista)
+        if (const auto versao = TIdentidadeArquivo::De(arquivo.Caminho)) presentes.emplace(arquivo.Caminho, *versao);
+
+    TTabela& arquivos = tabelas_.cdsArquivos;
+    auto indiceDe = [&arquivos](const std::string& caminho) {
+        for (int i = 0; i < arquivos.Contar(); ++i)
+            if (VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")) == caminho) return i;
+        return -1;
+    };
+
+    // Rows whose file left the folder (or is being written again) go,
+    // unread.
+    {
+        TSemLeitura semLeitura{arquivos};
+        for (int i = arquivos.Contar() - 1; i >= 0; --i) {
+            if (presentes.count(VariantParaTexto(arquivos.ValorEm(i, "nome_arquivo")))) continue;
+            arquivos.MoverPara(i);
+            arquivos.Excluir();
+        }
+    }
+    std::erase_if(versoes_, [&](const auto& par) { return presentes.count(par.first) == 0; });
+
+    // New files and new versions are listed as the scan lists them; rows of
+    // the version they stand for are left as the operator's work made them.
+    bool leu = false;
+    for (const TFile& arquivo : lista) {
+        if (janela_.Encerrando()) break;  // the files not reached wait for the next refresh
+        const auto presente = presentes.find(arquivo.Caminho);
+        if (presente == presentes.end()) continue;
+        const int linha = indiceDe(arquivo.Caminho);
+        if (linha >= 0) {
+            const auto versao = versoes_.find(arquivo.Caminho);
+            if (versao != versoes_.end() && versao->second == presente->second) continue;
+            TSemLeitura semLeitura{arquivos};
+            arquivos.MoverPara(linha);
+        }
+        ListarArquivo(arquivo, linha < 0);
+        leu = true;
+    }
+
+    // Back to the operator's row. The request tables are read again only
+    // when they may show another file; a file that cannot be read showed
+    // its box when its row was listed, and the tables stay empty.
+    int destino = indiceDe(atual);
+    const bool mesmaLinha = !atual.empty() && destino >= 0;
+    if (destino < 0 && !arquivos.Vazia()) destino = 0;
+    if (destino >= 0) {
+        TSemLeitura semLeitura{arquivos};
+        arquivos.MoverPara(destino);
+    }
+    if (leu || !mesmaLinha) {
+        try {
+            cdsArquivosAfterScroll();
+        } catch (const std::exception&) {
+            // Told when its row was listed (or when the operator selects it).
+        }
+    }
+    ConcluirVarredura();
+}
+
 void TListaArquivos::MoverArquivosAntigos() {
     TTabela& arquivos = tabelas_.cdsArquivos;
     // The walk only needs the paths: the files are not read on the way (the
     // scan that follows reads them again).
-    struct TSemLeitura {
-        TTabela& t;
-        std::function<void(TTabela&)> guardado = std::exchange(t.AposRolar, nullptr);
-        ~TSemLeitura() { t.AposRolar = std::move(guardado); }
-    };
     {
         arquivos.Congelar();
         TSemLeitura semLeitura{arquivos};

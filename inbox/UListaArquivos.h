@@ -10,7 +10,10 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/UJanela.h"
 #include "inbox/UGravacao.h"
@@ -74,12 +77,40 @@ public:
     void AtualizarLista();
 
     // A refresh that the window starts by itself once files held back as
-    // still being written may have settled (manual mode): AtualizarLista,
-    // except that the row of `atual` (a path; "" for none) stays the current
-    // row when it is still listed (the first row otherwise), and the
-    // question about files of other days is not asked (the operator's own
-    // refresh asked it; a file held back was written today).
+    // still being written may have settled (manual mode). It only brings in
+    // what is new, so that the operator's work on the rows stays:
+    // - shows the folder and lists it as AtualizarLista does (a listing
+    //   failure goes to the caller before the list is touched; the files
+    //   still being written are left out and counted in EmGravacao());
+    // - a row whose file is no longer listed as settled (moved or deleted,
+    //   or being written again) leaves the list, unread;
+    // - a row whose file is the version it was listed with (identity, size
+    //   and last write; the processing driver's reading for an import counts
+    //   as the row's listing, see RegistrarVersao) keeps its place, status
+    //   and erros: it is neither read nor validated again, and a file that
+    //   cannot be parsed does not show its box again;
+    // - a listed file changed since is read and validated again as a new
+    //   version, in its row (status 0, erros emptied, data_horario of the
+    //   new version, then the status of the validation), exactly as the scan
+    //   lists a file, box included;
+    // - a settled file not yet listed is added as the scan adds it;
+    // - the row of `atual` (a path; "" for none) stays the current row when
+    //   it is still listed (the first row otherwise). The request tables are
+    //   read again only when some file was read or the current row changed;
+    //   a file that cannot be read then shows no box (its own box was shown
+    //   when its row was listed) and leaves the request tables empty;
+    // - HabilitarBotoes and the progress text as AtualizarLista; the question
+    //   about files of other days is not asked (the operator's own refresh
+    //   asked it; a file held back was written today).
     void Reatualizar(const std::string& atual);
+
+    // The version of the listed file at `caminho` as its row now stands for:
+    // the processing driver calls it with the version it takes right before
+    // reading the file for an import (none when the file could not be looked
+    // at: the next Reatualizar reads the file again). Without it a file
+    // rewritten between the scan and its import would be read again by the
+    // next Reatualizar and lose the status its import gave it.
+    void RegistrarVersao(const std::string& caminho, const std::optional<TIdentidadeArquivo>& versao);
 
     // The file list's notification (after its current row changed, after a
     // row was saved): nothing while a row is being added or edited; an empty
@@ -119,8 +150,21 @@ public:
 
 private:
     static bool Mover(const std::string& caminho, const TIdentidadeArquivo* lido);
-    // The scan; `manterAtual` as for Reatualizar, or none for AtualizarLista.
-    void Varrer(const std::string* manterAtual);
+    // Shows the folder and lists its settled "*.xml" files (see
+    // AtualizarLista).
+    std::vector<TFile> ListarEstaveis();
+    // Lists one file, for the scan and for Reatualizar: progress "Lendo
+    // arquivo <name>", its version noted, then a new row (`linhaNova`) or the
+    // current row (a new version of its file: erros emptied) with
+    // nome_arquivo, status 0 and data_horario, saved (which reads the file),
+    // ValidarArquivo and status -1 when it fails; a file that cannot be
+    // parsed shows the box "Arquivo: <path>" CR "<description>" and its row
+    // stays "Pendente". Pending window messages are handled after the saved
+    // row and after the file.
+    void ListarArquivo(const TFile& arquivo, bool linhaNova);
+    // The end of both: HabilitarBotoes, then the count of the files left out
+    // as the progress text.
+    void ConcluirVarredura();
 
     TTabelasPedido& tabelas_;
     TLeitorPedidos& leitor_;
@@ -129,4 +173,7 @@ private:
     std::string diretorio_;
     TGuardaGravacao gravacao_;
     int emGravacao_ = 0;
+    // The version of each listed file that its row stands for (taken right
+    // before the file was read for the row), by path.
+    std::map<std::string, TIdentidadeArquivo> versoes_;
 };

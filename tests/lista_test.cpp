@@ -274,6 +274,210 @@ TEST_F(ListaTeste, ArquivosDeOutrosDias) {
     EXPECT_TRUE(janela.caixas.empty());
 }
 
+namespace {
+
+// The window's refresh by itself (Reatualizar) after the operator's F5 and
+// some work on the rows: only what is new is read.
+struct TCasoReatualizar {
+    const char* nome;
+    std::vector<std::pair<std::string, std::string>> antes;  // name, fixture: listed by F5
+    // The status and erros that the work gave a row (import, refusal).
+    struct TMarca {
+        std::string nome;
+        int status;
+        std::string erros;
+    };
+    std::vector<TMarca> marcas;
+    std::string atual;                                         // the operator's row
+    std::vector<std::pair<std::string, std::string>> depois;  // written after F5 (in place)
+    std::vector<std::string> renomeados;  // replaced by rename with the same bytes and last write
+    std::vector<std::string> removidos;
+    // After the refresh.
+    std::vector<std::string> linhas;
+    std::vector<std::string> lidos;  // files read by the refresh
+    int caixas;                      // boxes it showed
+    std::string linhaAtual;          // the current row
+    std::string protocoloAtual;      // the request tables' first request ("" empty)
+    std::pair<std::string, std::string> erros{};  // a row's erros, when named
+};
+
+void PrintTo(const TCasoReatualizar& c, std::ostream* os) { *os << c.nome; }
+
+class ReatualizarTeste : public ListaTeste, public ::testing::WithParamInterface<TCasoReatualizar> {
+protected:
+    int Indice(const std::string& nome) const {
+        const TTabela& t = tp.cdsArquivos;
+        for (int i = 0; i < t.Contar(); ++i)
+            if (VariantParaTexto(t.ValorEm(i, "nome_arquivo")) == Caminho(nome)) return i;
+        return -1;
+    }
+    // Makes the row current (its file read; one that cannot be parsed
+    // throws, as for the operator's click).
+    void Selecionar(const std::string& nome) {
+        try {
+            tp.cdsArquivos.MoverPara(Indice(nome));
+        } catch (const EErroXML&) {
+        }
+    }
+};
+
+}  // namespace
+
+TEST_P(ReatualizarTeste, SoONovoELidoEOTrabalhoDasLinhasFica) {
+    const TCasoReatualizar& c = GetParam();
+    for (const auto& [nome, fixture] : c.antes) Copiar(fixture, nome);
+    lista.AtualizarLista();
+    for (const auto& m : c.marcas) {
+        Selecionar(m.nome);
+        TTabela& t = tp.cdsArquivos;
+        t.Editar();
+        t.Definir("status", m.status);
+        t.Definir("erros", m.erros);
+        t.Gravar();
+    }
+    Selecionar(c.atual);
+    // A rewrite in place within the file system's time step would keep the
+    // last write: the sending system's writes are seconds apart.
+    for (const auto& [nome, fixture] : c.depois) {
+        Copiar(fixture, nome);
+        fs::last_write_time(entrada / nome, fs::file_time_type::clock::now() + std::chrono::seconds(2));
+    }
+    for (const std::string& nome : c.renomeados) {
+        const fs::path novo = entrada / ".novo";
+        fs::copy_file(entrada / nome, novo);
+        fs::last_write_time(novo, fs::last_write_time(entrada / nome));
+        fs::rename(novo, entrada / nome);
+    }
+    for (const std::string& nome : c.removidos) fs::remove(entrada / nome);
+    janela.Limpar();
+    botoes.clear();
+
+    lista.Reatualizar(Caminho(c.atual));
+
+    EXPECT_EQ(Linhas(), c.linhas);
+    std::vector<std::string> lidos;
+    for (const std::string& p : janela.progressos)
+        if (p.rfind("Lendo arquivo ", 0) == 0) lidos.push_back(p.substr(14));
+    std::sort(lidos.begin(), lidos.end());
+    EXPECT_EQ(lidos, c.lidos);
+    std::string textos;
+    for (const auto& caixa : janela.caixas) textos += caixa.texto + "\n";
+    EXPECT_EQ(static_cast<int>(janela.caixas.size()), c.caixas) << textos;
+    for (const auto& caixa : janela.caixas) EXPECT_EQ(caixa.texto.rfind("Arquivo: ", 0), 0u) << caixa.texto;
+    EXPECT_EQ(tp.cdsArquivos.Texto("nome_arquivo"), Caminho(c.linhaAtual));
+    EXPECT_EQ(tp.cdsPedidos.Texto("protocolo"), c.protocoloAtual) << "the request tables hold the current file";
+    EXPECT_EQ(botoes, std::vector<bool>{true});
+    if (!c.erros.first.empty()) {
+        ASSERT_GE(Indice(c.erros.first), 0);
+        EXPECT_EQ(VariantParaTexto(tp.cdsArquivos.ValorEm(Indice(c.erros.first), "erros")), c.erros.second);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, ReatualizarTeste,
+    ::testing::Values(
+        TCasoReatualizar{"arquivo_malformado_listado_nao_mostra_a_caixa_de_novo",
+                         {{"a.xml", "valido.xml"}, {"m.xml", "malformado.xml"}},
+                         {},
+                         "m.xml",
+                         {{"b.xml", "valido.xml"}},
+                         {},
+                         {},
+                         {"a.xml Pendente", "b.xml Pendente", "m.xml Pendente"},
+                         {"b.xml"},
+                         0,
+                         "m.xml",
+                         ""},
+        TCasoReatualizar{"finalizado_continua_finalizado",
+                         {{"a.xml", "valido.xml"}, {"s.xml", "sem_sexo.xml"}},
+                         {{"a.xml", 1, ""}},
+                         "s.xml",
+                         {{"b.xml", "valido.xml"}},
+                         {},
+                         {},
+                         {"a.xml Finalizado", "b.xml Pendente", "s.xml Com erro"},
+                         {"b.xml"},
+                         0,
+                         "s.xml",
+                         "S1"},
+        TCasoReatualizar{"com_erro_mantem_seus_erros",
+                         {{"a.xml", "valido.xml"}, {"s.xml", "sem_sexo.xml"}},
+                         {{"a.xml", -1, "Protocolo V1: registro bloqueado\r\n"}},
+                         "s.xml",
+                         {{"b.xml", "valido.xml"}},
+                         {},
+                         {},
+                         {"b.xml Pendente", "a.xml Com erro", "s.xml Com erro"},
+                         {"b.xml"},
+                         0,
+                         "s.xml",
+                         "S1",
+                         {"a.xml", "Protocolo V1: registro bloqueado\r\n"}},
+        TCasoReatualizar{"novos_arquivos_assentados_entram",
+                         {{"a.xml", "valido.xml"}},
+                         {},
+                         "a.xml",
+                         {{"b.xml", "sem_sexo.xml"}, {"m.xml", "malformado.xml"}},
+                         {},
+                         {},
+                         {"a.xml Pendente", "m.xml Pendente", "b.xml Com erro"},
+                         {"b.xml", "m.xml"},
+                         1,
+                         "a.xml",
+                         "V1",
+                         {"b.xml", "Protocolo S1: Sexo inv\xE1lido para pacientePAULA\r\n"}},
+        TCasoReatualizar{"arquivo_removido_sai_da_lista",
+                         {{"a.xml", "valido.xml"}, {"s.xml", "sem_sexo.xml"}, {"t.xml", "sem_sexo.xml"}},
+                         {{"a.xml", 1, ""}},
+                         "s.xml",
+                         {},
+                         {},
+                         {"s.xml"},
+                         {"a.xml Finalizado", "t.xml Com erro"},
+                         {},
+                         0,
+                         "a.xml",
+                         "V1"},
+        TCasoReatualizar{"arquivo_alterado_lido_de_novo",
+                         {{"a.xml", "valido.xml"}, {"b.xml", "valido.xml"}},
+                         {{"a.xml", 1, ""}},
+                         "b.xml",
+                         {{"a.xml", "sem_sexo.xml"}},
+                         {},
+                         {},
+                         {"b.xml Pendente", "a.xml Com erro"},
+                         {"a.xml"},
+                         0,
+                         "b.xml",
+                         "V1",
+                         {"a.xml", "Protocolo S1: Sexo inv\xE1lido para pacientePAULA\r\n"}},
+        TCasoReatualizar{"com_erro_alterado_perde_os_erros_antigos",
+                         {{"a.xml", "valido.xml"}},
+                         {{"a.xml", -1, "Protocolo V1: registro bloqueado\r\n"}},
+                         "a.xml",
+                         {{"a.xml", "valido.xml"}},
+                         {},
+                         {},
+                         {"a.xml Pendente"},
+                         {"a.xml"},
+                         0,
+                         "a.xml",
+                         "V1",
+                         {"a.xml", ""}},
+        TCasoReatualizar{"substituido_por_outro_arquivo_igual_e_nova_versao",
+                         {{"a.xml", "valido.xml"}},
+                         {{"a.xml", 1, ""}},
+                         "a.xml",
+                         {},
+                         {"a.xml"},
+                         {},
+                         {"a.xml Pendente"},
+                         {"a.xml"},
+                         0,
+                         "a.xml",
+                         "V1"}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
 TEST(MoverParaProcessados, SubstituiACopiaAntiga) {
     const fs::path raiz = NovaRaiz();
     const fs::path entrada = raiz / "arquivos";

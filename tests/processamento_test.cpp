@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,35 @@ TEST_F(Processamento, SelecionadoConformeOStatus) {
     EXPECT_EQ(Lista(), (std::vector<std::string>{"3_erro.xml Com erro", "4_pedido.xml Com erro"}));
     EXPECT_EQ(Arquivos(entrada / "processados"), std::vector<std::string>{"2_pedido.xml"});
     EXPECT_EQ(Pedidos(), std::vector<std::string>{"1|8002|5001|301"});
+}
+
+// The list's own refresh (manual mode, once held-back files settled) and the
+// driver agree on which version a row stands for: a file rewritten after the
+// scan and then imported by F8 stays finished, and a file the refresh added is
+// imported by F9 as one listed by F5.
+TEST_F(Processamento, ReatualizacaoMantemOImportadoEImportaONovo) {
+    Copiar("processar_8002.xml", "2_pedido.xml");
+    lista.AtualizarLista();
+    Copiar("processar_8002.xml", "2_pedido.xml");  // written again after the scan
+    fs::last_write_time(entrada / "2_pedido.xml", fs::file_time_type::clock::now() + std::chrono::seconds(2));
+    t.janela.Limpar();
+    t.janela.Responder(TResposta::Nao);
+    proc.btnProcessarSelecionadoClick();
+    ASSERT_EQ(Lista(), std::vector<std::string>{"2_pedido.xml Finalizado"});
+
+    Copiar("processar_8004.xml", "4_pedido.xml");
+    lista.Reatualizar(Caminho("2_pedido.xml"));
+    EXPECT_EQ(Lista(), (std::vector<std::string>{"2_pedido.xml Finalizado", "4_pedido.xml Pendente"}));
+    EXPECT_EQ(tp.cdsArquivos.Texto("nome_arquivo"), Caminho("2_pedido.xml"));
+
+    t.janela.Limpar();
+    t.janela.Responder(TResposta::Sim);
+    proc.btnProcessarTodosClick();
+    EXPECT_EQ(Caixas(), std::vector<std::string>{kFinalizado});
+    EXPECT_EQ(LinhasDoProcessamento(), kLinhasDoisPedidos) << "each file imported once";
+    EXPECT_EQ(Pedidos(), (std::vector<std::string>{"1|8002|5001|301", "2|8004|5004|<null>"}));
+    EXPECT_TRUE(Lista().empty());
+    EXPECT_EQ(Arquivos(entrada / "processados"), (std::vector<std::string>{"2_pedido.xml", "4_pedido.xml"}));
 }
 
 // Another program holds the patient's row locked: that save shows the row

@@ -12,8 +12,9 @@
 //
 // In manual mode the window lists by itself the files that a scan held back
 // as still being written, once they may have settled: a refresh (never an
-// import), started only while the window is idle (no box open, no work under
-// way), which keeps the selected file selected when it is still listed.
+// import, TListaArquivos::Reatualizar: only new, changed and vanished files),
+// started only while the window is idle (no box open, no work under way),
+// which keeps the selected file selected when it is still listed.
 //
 // Every event handler shows an error that escapes it in an error box (the
 // error's text) and the window goes on.

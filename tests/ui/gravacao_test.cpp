@@ -191,6 +191,54 @@ private slots:
         fs::remove_all(caixa);
         dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", "5");
     }
+
+    // Manual mode while another file keeps being written: the window's own
+    // refreshes come every N + 1 s, and a listed file that cannot be parsed
+    // (its box answered at the operator's refresh) shows no box again; the
+    // file written meanwhile is listed once it settles.
+    void arquivoMalformadoNaoMostraACaixaDeNovoAcadaReatualizacao() {
+        TDM& dm = *base->dm;
+        TJanelaTeste janela;
+        janela.ResponderSempre(TResposta::OK);
+        dm.GravarConfigXML("aplicacao", "modo_processamento", "manual");
+        dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", "1");
+        const fs::path caixa = base->pasta + "arquivos/";
+        fs::remove_all(caixa);
+        fs::create_directories(caixa);
+        const std::string dados = std::string(QUORVEL_DADOS_TESTE) + "/lista/";
+        fs::copy_file(dados + "malformado.xml", caixa / "m.xml");
+        EscritoHa(caixa / "m.xml", 60);
+        fs::copy_file(dados + "valido.xml", caixa / "w.xml");  // still being written
+
+        TFPrincipal f(dm, janela);
+        f.show();
+        QTRY_VERIFY(f.Exibida());
+        QAbstractItemModel* linhas = f.grideArquivos->model();
+        QCOMPARE(linhas->rowCount(), 1);
+        const std::size_t caixasDoF5 = janela.caixas.size();
+        QVERIFY(caixasDoF5 >= 1);
+        QCOMPARE(janela.caixas[0].texto.rfind("Arquivo: " + (caixa / "m.xml").string(), 0), std::size_t{0});
+
+        // The writer goes on (blank lines after the root are still XML) past
+        // two of the window's refreshes.
+        QTimer escritor;
+        QObject::connect(&escritor, &QTimer::timeout, [&] { Anexar(caixa / "w.xml", "\n"); });
+        escritor.start(300);
+        QSignalSpy disparos(&f.timerAssentamento, &QTimer::timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(disparos.count() >= 2, 15000);
+        escritor.stop();
+        QCOMPARE(linhas->rowCount(), 1);
+
+        QTRY_COMPARE_WITH_TIMEOUT(linhas->rowCount(), 2, 10000);
+        std::string textos;
+        for (const auto& c : janela.caixas) textos += c.texto + "\n";
+        QVERIFY2(janela.caixas.size() == caixasDoF5, textos.c_str());
+        QCOMPARE(f.Tabelas().cdsArquivos.Texto("nome_arquivo"), (caixa / "m.xml").string());
+        QCOMPARE(linhas->index(1, 1).data().toString(), QString::fromStdString((caixa / "w.xml").string()));
+        QCOMPARE(f.Painel1->text(), QString());
+        fs::remove_all(caixa);
+        dm.GravarConfigXML("aplicacao", "segundos_arquivo_estavel", "5");
+    }
 };
 
 QTEST_MAIN(TesteGravacao)
