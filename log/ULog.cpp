@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -147,13 +147,41 @@ void ConferirGravavel(const std::string& caminho, std::uint64_t acrescimo, TEspa
 // The writer thread's nice value.
 constexpr int kPrioridadeEscritor = 10;
 
-// The calling thread's I/O class: idle, or the normal one (what the
-// processor priority gives). Needs no privilege; a failure is ignored.
-void ClasseDeEntradaESaida(bool ocioso) {
-    constexpr int kQuem = 1;          // IOPRIO_WHO_PROCESS: with 0, the calling thread
-    constexpr int kOcioso = 3 << 13;  // IOPRIO_CLASS_IDLE
-    ::syscall(SYS_ioprio_set, kQuem, 0, ocioso ? kOcioso : 0);
-}
+// Writes a new file from its start, sending it to the disk piece by piece
+// as it goes: each piece of kPedaco bytes is started at once and the one
+// before it waited for, so that at most two pieces are on their way. A
+// database on the same disk that forces its own file meanwhile then waits
+// behind a piece of the log, not behind the whole of it (the file system's
+// journal makes a forcing wait for the data of files whose blocks it has
+// just given out). The final fdatasync still makes the whole file durable
+// and reports any failure.
+class TEscritaAosPoucos {
+public:
+    explicit TEscritaAosPoucos(int fd) : fd_(fd) {}
+    // false with errno set when a write failed.
+    bool Escrever(std::string_view dados) {
+        while (!dados.empty()) {
+            const std::size_t n = std::min<std::size_t>(dados.size(), kPedaco - (escrito_ - inicioPedaco_));
+            if (!EscreverTudo(fd_, dados.substr(0, n))) return false;
+            escrito_ += static_cast<off_t>(n);
+            dados.remove_prefix(n);
+            if (escrito_ - inicioPedaco_ < static_cast<off_t>(kPedaco)) continue;
+            // Failures here show in the fdatasync that follows.
+            ::sync_file_range(fd_, inicioPedaco_, escrito_ - inicioPedaco_, SYNC_FILE_RANGE_WRITE);
+            if (inicioPedaco_ > 0)
+                ::sync_file_range(fd_, inicioPedaco_ - static_cast<off_t>(kPedaco), static_cast<off_t>(kPedaco),
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            inicioPedaco_ = escrito_;
+        }
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kPedaco = 8u << 20;
+    int fd_;
+    off_t escrito_ = 0;
+    off_t inicioPedaco_ = 0;
+};
 
 class TEstado;
 TEstado& Estado();
@@ -360,11 +388,6 @@ private:
         lote.swap(entregues_);
         const std::string caminho = caminho_;
         const auto observador = observador_;
-        // And for the disk: a rewrite nobody waits for is in the idle I/O
-        // class (served when the disk has nothing else; the disk's scheduler
-        // still serves it within a few seconds); one that is waited for is in
-        // the normal class.
-        ClasseDeEntradaESaida(esperando_ == 0 && !parar_);
         std::string novas;  // newest first
         for (auto e = lote.rbegin(); e != lote.rend(); ++e)
             for (auto l = e->linhas.rbegin(); l != e->linhas.rend(); ++l) novas += *l;
@@ -455,8 +478,9 @@ private:
         };
 
         // Newest first: the new lines, then the cached pieces from the newest.
-        bool escrito = EscreverTudo(fd, novas);
-        for (auto it = partes_.rbegin(); escrito && it != partes_.rend(); ++it) escrito = EscreverTudo(fd, *it);
+        TEscritaAosPoucos escrita{fd};
+        bool escrito = escrita.Escrever(novas);
+        for (auto it = partes_.rbegin(); escrito && it != partes_.rend(); ++it) escrito = escrita.Escrever(*it);
         if (!escrito) throw desistir(errno);
         // The owner first: a change of owner clears the set-id bits that the
         // mode then gives back.

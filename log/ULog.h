@@ -25,12 +25,12 @@
 // rewrites of d seconds: about 1 s for a small log, 1.6 s for 50 MB on the
 // benchmark's disk (d = 0.1 s), 3 to 8 s for 200 MB (d = 0.2 to 0.7 s, the
 // disk shared with other work), and on a disk of 100 MB/s 6 s for 50 MB and
-// 23 s for 200 MB. The writer runs at a lower processor priority (nice 10),
-// and a rewrite nobody waits for in the idle I/O class: the import and the
-// database go first, and a busy disk delays the log a little more. Flush
-// points that wait (program end, Concluir, the waiting mode) start their
-// rewrite at once, in the normal I/O class, and return only when the lines
-// are on disk.
+// 23 s for 200 MB. The writer runs at a lower processor priority (nice 10)
+// and sends a rewrite to the disk in pieces of 8 MB as it writes them, so
+// that a database forcing its own file meanwhile waits behind a piece of the
+// log, not the whole of it. Flush points that wait (program end, Concluir,
+// the waiting mode) start their rewrite at once and return only when the
+// lines are on disk.
 //
 // A rewrite puts the whole new content into a temporary file beside the log,
 // forces it to disk (fdatasync), renames it over log.txt and forces the

@@ -404,6 +404,23 @@ TEST_F(LogTeste, TrocarDeArquivoGravaAntesAsLinhasDoAnterior) {
     EXPECT_NE(Ler(segundo).find("\tdo segundo\r\n"), std::string::npos);
 }
 
+// A log of many megabytes goes to the disk piece by piece: the file holds
+// the new lines and every byte of the old content, twice over (the second
+// rewrite from the content kept in memory).
+TEST_F(LogTeste, LogDeMuitosMegabytesReescritoInteiro) {
+    std::string antigo;
+    for (int i = 0; antigo.size() < 20u * 1024 * 1024; ++i)
+        antigo += "01/01/2009 10:00:00\thist\xF3rico " + std::to_string(i) + "\r\n";
+    Escrever(arquivo_, antigo);
+    Log::DefinirRelogio([] { return TDataHora::De(2026, 12, 10, 8, 0, 0); });
+    Log::Gravar("primeira");
+    Log::Concluir();
+    Log::Gravar("segunda");
+    Log::Concluir();
+    EXPECT_TRUE(Ler(arquivo_) == "10/12/2026 08:00:00\tsegunda\r\n10/12/2026 08:00:00\tprimeira\r\n" + antigo);
+    EXPECT_EQ(ArquivosNaPasta(), 1u);
+}
+
 // The process's file size limit, lowered for a while: rewrites of a log
 // larger than that fail after their lines were taken (as when the disk fills
 // up in between).
