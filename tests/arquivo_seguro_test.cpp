@@ -15,23 +15,16 @@
 #include <functional>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "inbox/UListaArquivos.h"
 #include "log/ULog.h"
+#include "tests/support/UBancoTeste.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Ler(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 void Escrever(const fs::path& p, const std::string& conteudo) { std::ofstream(p, std::ios::binary) << conteudo; }
 
@@ -91,7 +84,7 @@ TEST_F(Pasta, SubstituirMantemDonoGrupoEModo) {
         EXPECT_EQ(info.st_uid, 12345u);
         EXPECT_EQ(info.st_gid, 23456u);
         EXPECT_EQ(info.st_mode & 07777, 0660u);
-        EXPECT_NE(Ler(arquivo).find("nov"), std::string::npos) << "not replaced";
+        EXPECT_NE(LerArquivoTeste(arquivo).find("nov"), std::string::npos) << "not replaced";
     }
 }
 
@@ -125,7 +118,7 @@ TEST_F(Pasta, SubstituirSemPoderDarODonoAindaSubstitui) {
         ASSERT_EQ(stat(arquivo.c_str(), &info), 0);
         EXPECT_EQ(info.st_uid, 65534u) << "the new file is the writer's own";
         EXPECT_EQ(info.st_mode & 07777, 0666u);
-        EXPECT_NE(Ler(arquivo).find("nov"), std::string::npos);
+        EXPECT_NE(LerArquivoTeste(arquivo).find("nov"), std::string::npos);
     }
 }
 
@@ -170,7 +163,7 @@ TEST_F(Pasta, CadaSubstituicaoForcaAPastaDoArquivo) {
         const fs::path arquivo = pasta_ / (std::string(s.nome) + ".txt");
         Escrever(arquivo, "velho\r\n");
         // At the forcing the new content is in place (after the rename).
-        TEspiaoPastas espiao([&] { return Ler(arquivo).rfind("velho", 0) == 0 ? "velho" : "novo"; });
+        TEspiaoPastas espiao([&] { return LerArquivoTeste(arquivo).rfind("velho", 0) == 0 ? "velho" : "novo"; });
         s.substituir(arquivo);
         const std::vector<TEspiaoPastas::TVista> esperado{{Normal(pasta_), "novo"}};
         EXPECT_EQ(espiao.Forcadas(), esperado);

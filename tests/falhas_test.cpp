@@ -98,20 +98,10 @@ protected:
     // every attachment cut at once, no new one accepted) and back: the
     // server stopped and started again, for this database only - the other
     // tests' databases on the same server are not touched.
-    void DesligarBanco() {
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host + ":" +
-                t.banco.Caminho());
-        desligado_ = true;
-    }
-    void ReligarBanco() {
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
-                " action_properties dbname " + t.banco.Caminho() + " prp_db_online");
-        desligado_ = false;
-    }
+    void DesligarBanco() { t.banco.Desligar(); }
+    void ReligarBanco() { t.banco.Religar(); }
     void TearDown() override {
-        if (desligado_) ReligarBanco();
+        ReligarBanco();
         AmbienteImportacao::TearDown();
     }
 
@@ -166,12 +156,6 @@ protected:
         fs::last_write_time(entrada / nome, fs::last_write_time(entrada / nome) + std::chrono::seconds(1));
     }
     const std::string kSemConexao = "Sem conex\xE3o com o banco de dados ";
-
-private:
-    static void Comando(const std::string& linha) {
-        ASSERT_EQ(std::system((linha + " >/dev/null 2>&1").c_str()), 0) << linha;
-    }
-    bool desligado_ = false;
 };
 
 // The connection is cut while the second of three requests is imported. The

@@ -159,7 +159,6 @@ protected:
         EscreverConfig("1");
     }
     ~Servico() override {
-        if (desligado_) ReligarBanco();
         fs::remove_all(pasta);
     }
 
@@ -222,18 +221,8 @@ protected:
 
     // The database off line on the server (every attachment cut, none
     // accepted) and back, for this database only.
-    void DesligarBanco() {
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host + ":" +
-                banco.Caminho());
-        desligado_ = true;
-    }
-    void ReligarBanco() {
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
-                " action_properties dbname " + banco.Caminho() + " prp_db_online");
-        desligado_ = false;
-    }
+    void DesligarBanco() { banco.Desligar(); }
+    void ReligarBanco() { banco.Religar(); }
 
     // The one line the service writes for the box "Sem conexão ..." of a run
     // that was stopped, and of a cycle that found no connection.
@@ -244,12 +233,6 @@ protected:
 
     TBancoTeste banco;
     fs::path pasta, entrada, processados;
-
-private:
-    static void Comando(const std::string& linha) {
-        ASSERT_EQ(std::system((linha + " >/dev/null 2>&1").c_str()), 0) << linha;
-    }
-    bool desligado_ = false;
 };
 
 // The demo inbox: the three importable files are imported by the first

@@ -32,20 +32,9 @@ public:
         const std::string id = VariantParaTexto(q->Campo(std::size_t{0}));
         t.banco.Executar("delete from mon$attachments where mon$attachment_id = " + id + ";");
     }
-    // The database off line on the server (full shutdown); on line again at
-    // the end of the test.
-    void DesligarBanco() {
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host + ":" +
-                t.banco.Caminho());
-        desligado_ = true;
-    }
-    void TearDown() override {
-        if (!desligado_) return;
-        const TServidorTeste s = TServidorTeste::Padrao();
-        Comando("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
-                " action_properties dbname " + t.banco.Caminho() + " prp_db_online");
-    }
+    // The database off line on the server (full shutdown); on line again
+    // when the test's database goes.
+    void DesligarBanco() { t.banco.Desligar(); }
 
     // A doctor row with the code given.
     bool SalvarMedico(const TVariante& codigo) {
@@ -57,12 +46,6 @@ public:
     }
 
     TDMTeste t;
-
-private:
-    static void Comando(const std::string& linha) {
-        ASSERT_EQ(std::system((linha + " >/dev/null 2>&1").c_str()), 0) << linha;
-    }
-    bool desligado_ = false;
 };
 
 struct TCaso {

@@ -111,11 +111,35 @@ TBancoTeste::TBancoTeste() : caminho_(NovoCaminho()) {
 TBancoTeste::~TBancoTeste() {
     const TServidorTeste s = TServidorTeste::Padrao();
     try {
+        Religar();
         fb::TRef<IAttachment> att = fb::Conectar(s.Host + ":" + caminho_, s.Usuario, s.Senha);
         fb::Chamar([&](ThrowStatusWrapper* st) { att->dropDatabase(st); });
         att.release();  // dropDatabase released it
     } catch (...) {
     }
+}
+
+namespace {
+
+void ComandoDoServidor(const std::string& linha) {
+    if (std::system((linha + " >/dev/null 2>&1").c_str()) != 0) throw std::runtime_error("falhou: " + linha);
+}
+
+}  // namespace
+
+void TBancoTeste::Desligar() {
+    const TServidorTeste s = TServidorTeste::Padrao();
+    ComandoDoServidor("gfix -shut full -force 0 -user " + s.Usuario + " -password " + s.Senha + " " + s.Host +
+                      ":" + caminho_);
+    desligado_ = true;
+}
+
+void TBancoTeste::Religar() {
+    if (!desligado_) return;
+    const TServidorTeste s = TServidorTeste::Padrao();
+    ComandoDoServidor("fbsvcmgr " + s.Host + ":service_mgr -user " + s.Usuario + " -password " + s.Senha +
+                      " action_properties dbname " + caminho_ + " prp_db_online");
+    desligado_ = false;
 }
 
 TConfigBD TBancoTeste::Config() const {

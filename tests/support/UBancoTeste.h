@@ -35,8 +35,18 @@ public:
     // First column of the first row as text ("" for null / no row).
     std::string Valor(const std::string& sql) const;
 
+    // Takes the database off line on the server (full shutdown: every
+    // attachment cut at once, no new one accepted), as a server stopped
+    // would, and back on line; the other tests' databases on the same server
+    // are not touched. Religar does nothing for a database on line. A
+    // database left off line is put back on line before it is dropped.
+    // Throw std::runtime_error when the server's tool fails.
+    void Desligar();
+    void Religar();
+
 private:
     std::string caminho_;
+    bool desligado_ = false;
 };
 
 // The demo laboratory catalogue (scripts/demo/catalogo.sql) as Windows-1252
