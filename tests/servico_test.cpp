@@ -795,7 +795,7 @@ TEST_F(Servico, VariasEstacoesNoMesmoBancoSemDuplicar) {
         fs::remove_all(raiz);
     }
     if (!codigosEmDobro.empty())
-        GTEST_SKIP() << "falha conhecida, em aberto: um c\xF3digo gerado entregue a duas c\xF3pias\n" << codigosEmDobro;
+        GTEST_SKIP() << "falha conhecida, em aberto: um c\xF3" "digo gerado entregue a duas c\xF3" "pias\n" << codigosEmDobro;
 }
 
 // A frequency that is no whole number: logged as an error, the service ends
