@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -189,7 +190,9 @@ public:
     // connections draw at the same moment) is returned. A generator never
     // moves backwards: when another connection created it meanwhile, the
     // code comes from it, and a value not above m raises it by a positive
-    // step (gen_id with a delta) to above m. Without a generator (no right to
+    // step (gen_id with a delta) to above m. A generator is drawn from only
+    // once its creation is seen committed (until then the server may still
+    // put it back to its starting value). Without a generator (no right to
     // create one), m + 1. Never throws.
     std::int32_t NovoCodigo(const std::string& tabela) noexcept;
 
@@ -262,6 +265,10 @@ private:
     // it (any failure but a missing right).
     enum class TCriacaoGerador { Criado, EmUsoPorOutro, Falhou };
     TCriacaoGerador CriarGenerator(const std::string& tabela, std::int32_t inicio) noexcept;
+    // Whether GEN_<tabela> has a committed row in RDB$GENERATORS (its
+    // creation ended, so its value no longer jumps back); remembered in
+    // geradoresConfirmados_ once true. False on any error.
+    bool GeradorConfirmado(const std::string& tabela) noexcept;
 
     IJanela& janela_;
     std::string pasta_;
@@ -284,6 +291,8 @@ private:
     };
     std::optional<std::vector<TLinhaCBD>> qcbd_;
     std::vector<TFalha> falhas_;
+    // Tables whose generator this connection has seen committed.
+    std::set<std::string> geradoresConfirmados_;
 };
 
 template <class F>
