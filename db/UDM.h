@@ -1,7 +1,13 @@
 // The data module: the one connection to the laboratory database (DB), the
 // reading transaction TRSEL and the writing transaction TRIUD, the settings
-// query QCBD, and the data module's operations (configuration file,
-// connection, query factory, settings, key generators, laboratory rules).
+// query QCBD, and the data module's operations. One file per role:
+//   UDM.cpp              transactions, query factory, commit, failures, the
+//                        bound of calls, the statements' observer (benchmark)
+//   UDMConexao.cpp       the connection
+//   UDMConfig.cpp        config.xml beside the executable
+//   UDMConfiguracoes.cpp the laboratory's settings rows
+//   UDMGeradores.cpp     key generators
+//   UDMRegras.cpp        laboratory rules
 #pragma once
 
 #include <functional>
@@ -12,12 +18,14 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UJanela.h"
-#include "app/UTipos.h"
+#include "base/UErro.h"
+#include "base/UJanela.h"
+#include "base/UTipos.h"
 #include "db/UFalhaBD.h"
 #include "db/ULimiteBanco.h"
+#include "db/UConexaoBD.h"
 #include "db/UQuery.h"
+#include "db/UTransacao.h"
 
 namespace Firebird {
 class IAttachment;
@@ -57,49 +65,12 @@ public:
     virtual TConfigBD Executar(const TConfigBD& atual) = 0;
 };
 
-// One of the transactions of the data module. Started on first use, ended
-// only by Commit / Rollback.
-class TTransacao {
-public:
-    enum class TModo {
-        // "read_committed", "rec_version", "nowait", read-write: rows that
-        // other transactions have not committed are passed over unseen.
-        Normal,
-        // Read-only "read_committed" without "rec_version", waiting up to
-        // SegundosEsperaPendentes for a lock: a row that another transaction
-        // is writing and has not committed yet is waited for instead of
-        // passed over, so that a search sees every row written before it
-        // (or fails with the lock time-out).
-        EsperaPendentes,
-    };
-    static constexpr int SegundosEsperaPendentes = 5;
-
-    explicit TTransacao(class TDM& dm, TModo modo = TModo::Normal) : dm_(dm), modo_(modo) {}
-    ~TTransacao();
-    TTransacao(const TTransacao&) = delete;
-    TTransacao& operator=(const TTransacao&) = delete;
-
-    bool Ativa() const { return tra_ != nullptr; }
-    // The running transaction, started when none is ("read_committed",
-    // "rec_version", "nowait", read-write). Throws EErroBD.
-    Firebird::ITransaction* Obter();
-    // Full commit; throws EErroBD (the transaction then stays active).
-    void Commit();
-    // Roll back; never throws.
-    void Rollback() noexcept;
-
-private:
-    class TDM& dm_;
-    TModo modo_;
-    Firebird::ITransaction* tra_ = nullptr;
-};
-
-class TDM {
+class TDM : public IConexaoBD {
 public:
     // `pasta`: the executable's folder, ending with a separator; config.xml
     // lives there. `janela` shows the data module's messages.
     TDM(IJanela& janela, std::string pasta);
-    ~TDM();
+    ~TDM() override;
     TDM(const TDM&) = delete;
     TDM& operator=(const TDM&) = delete;
 
@@ -237,18 +208,21 @@ public:
     TTransacao& TRSEL() { return trsel_; }
     TTransacao& TRIUD() { return triud_; }
     TTransacao& TRPEND() { return trpend_; }
-    Firebird::IAttachment* Attachment() { return att_; }
+    Firebird::IAttachment* Attachment() override { return att_; }
     static Firebird::IMaster* Master();
 
     // Observer of every statement run and every commit of TRIUD (the
     // benchmark records them). Null by default.
-    struct TRegistro {
-        std::string sql;
-        std::vector<std::pair<std::string, TVariante>> parametros;
-        bool leitura = false;
-        bool commit = false;  // a commit of TRIUD, no statement
-    };
+    using TRegistro = TRegistroBD;
     std::function<void(const TRegistro&)> AoExecutar;
+
+    // What queries and transactions reach of the connection (IConexaoBD).
+    void ChamarComLimite(const std::function<void(TLimiteBanco::TChamada&)>& chamada) override {
+        ComLimite(chamada);
+    }
+    bool Observada() const override { return static_cast<bool>(AoExecutar); }
+    // A statement: leitura when on TRSEL. A commit: told only for TRIUD.
+    void Registrar(const TTransacao& transacao, TRegistroBD registro) override;
 
 private:
     // The bound ran out: drops the connection, throws EErroBD ErroLimite().

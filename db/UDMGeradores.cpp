@@ -21,7 +21,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 
 namespace {

@@ -28,8 +28,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/UInstanciaUnica.h"
-#include "app/UTexto.h"
+#include "base/UInstanciaUnica.h"
+#include "base/UTexto.h"
 #include "db/ULimiteBanco.h"
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UReleTeste.h"
