@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "bench/UGerador.h"
 #include "bench/UReplay.h"
 #include "db/UDM.h"

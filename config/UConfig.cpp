@@ -1,7 +1,8 @@
 #include "config/UConfig.h"
 
+#include <algorithm>
+
 #include "db/UDM.h"
-#include "inbox/UGravacao.h"
 
 void LerConfigAplicacao(TDM& dm, TConfig& config) {
     const char* const secao = "aplicacao";
@@ -11,4 +12,16 @@ void LerConfigAplicacao(TDM& dm, TConfig& config) {
     config.SegundosArquivoEstavel = LerSegundosArquivoEstavel(dm.LerConfigXML(secao, "segundos_arquivo_estavel", "5"));
     config.SegundosLimiteBanco = TLimiteBanco::LerSegundos(dm.LerConfigXML(secao, "segundos_limite_banco", "60"));
     dm.Limite().DefinirSegundos(config.SegundosLimiteBanco);
+}
+
+int LerSegundosArquivoEstavel(const std::string& texto) {
+    const std::size_t inicio = texto.find_first_not_of(' ');
+    if (inicio == std::string::npos) return kSegundosArquivoEstavelPadrao;
+    const std::size_t fim = texto.find_last_not_of(' ');
+    const std::string numero = texto.substr(inicio, fim - inicio + 1);
+    if (numero.empty() || numero.size() > 3 ||
+        !std::all_of(numero.begin(), numero.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return kSegundosArquivoEstavelPadrao;
+    const int valor = std::stoi(numero);
+    return valor <= kSegundosArquivoEstavelMaximo ? valor : kSegundosArquivoEstavelPadrao;
 }

@@ -8,6 +8,10 @@
 
 class TDM;
 
+// N when config.xml does not say otherwise, and its largest value.
+constexpr int kSegundosArquivoEstavelPadrao = 5;
+constexpr int kSegundosArquivoEstavelMaximo = 300;
+
 struct TConfig {
     std::string Diretorio;           // the inbox folder, ending with a separator
     std::string ModoProcessamento;   // as read: "manual", "automatico" or other
@@ -32,3 +36,9 @@ struct TConfig {
 // config.xml (not well-formed, unreadable) goes to the caller with `config`
 // partly read.
 void LerConfigAplicacao(TDM& dm, TConfig& config);
+
+// The value of the key segundos_arquivo_estavel (section aplicacao of
+// config.xml): a whole number from 0 to 300 in decimal digits (blanks around
+// it allowed). Anything else - the empty text, "abc", "-1", "301", "2.5" -
+// reads as kSegundosArquivoEstavelPadrao, as a missing key does.
+int LerSegundosArquivoEstavel(const std::string& texto);

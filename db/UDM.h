@@ -1,22 +1,31 @@
 // The data module: the one connection to the laboratory database (DB), the
 // reading transaction TRSEL and the writing transaction TRIUD, the settings
-// query QCBD, and the data module's operations (configuration file,
-// connection, query factory, settings, key generators, laboratory rules).
+// query QCBD, and the data module's operations. One file per role:
+//   UDM.cpp              transactions, query factory, commit, failures, the
+//                        bound of calls, the statements' observer (benchmark)
+//   UDMConexao.cpp       the connection
+//   UDMConfig.cpp        config.xml beside the executable
+//   UDMConfiguracoes.cpp the laboratory's settings rows
+//   UDMGeradores.cpp     key generators
+//   UDMRegras.cpp        laboratory rules
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UJanela.h"
-#include "app/UTipos.h"
+#include "base/UErro.h"
+#include "base/UJanela.h"
+#include "base/UTipos.h"
 #include "db/UFalhaBD.h"
 #include "db/ULimiteBanco.h"
+#include "db/UConexaoBD.h"
 #include "db/UQuery.h"
+#include "db/UTransacao.h"
 
 namespace Firebird {
 class IAttachment;
@@ -56,49 +65,12 @@ public:
     virtual TConfigBD Executar(const TConfigBD& atual) = 0;
 };
 
-// One of the transactions of the data module. Started on first use, ended
-// only by Commit / Rollback.
-class TTransacao {
-public:
-    enum class TModo {
-        // "read_committed", "rec_version", "nowait", read-write: rows that
-        // other transactions have not committed are passed over unseen.
-        Normal,
-        // Read-only "read_committed" without "rec_version", waiting up to
-        // SegundosEsperaPendentes for a lock: a row that another transaction
-        // is writing and has not committed yet is waited for instead of
-        // passed over, so that a search sees every row written before it
-        // (or fails with the lock time-out).
-        EsperaPendentes,
-    };
-    static constexpr int SegundosEsperaPendentes = 5;
-
-    explicit TTransacao(class TDM& dm, TModo modo = TModo::Normal) : dm_(dm), modo_(modo) {}
-    ~TTransacao();
-    TTransacao(const TTransacao&) = delete;
-    TTransacao& operator=(const TTransacao&) = delete;
-
-    bool Ativa() const { return tra_ != nullptr; }
-    // The running transaction, started when none is ("read_committed",
-    // "rec_version", "nowait", read-write). Throws EErroBD.
-    Firebird::ITransaction* Obter();
-    // Full commit; throws EErroBD (the transaction then stays active).
-    void Commit();
-    // Roll back; never throws.
-    void Rollback() noexcept;
-
-private:
-    class TDM& dm_;
-    TModo modo_;
-    Firebird::ITransaction* tra_ = nullptr;
-};
-
-class TDM {
+class TDM : public IConexaoBD {
 public:
     // `pasta`: the executable's folder, ending with a separator; config.xml
     // lives there. `janela` shows the data module's messages.
     TDM(IJanela& janela, std::string pasta);
-    ~TDM();
+    ~TDM() override;
     TDM(const TDM&) = delete;
     TDM& operator=(const TDM&) = delete;
 
@@ -189,7 +161,9 @@ public:
     // connections draw at the same moment) is returned. A generator never
     // moves backwards: when another connection created it meanwhile, the
     // code comes from it, and a value not above m raises it by a positive
-    // step (gen_id with a delta) to above m. Without a generator (no right to
+    // step (gen_id with a delta) to above m. A generator is drawn from only
+    // once its creation is seen committed (until then the server may still
+    // put it back to its starting value). Without a generator (no right to
     // create one), m + 1. Never throws.
     std::int32_t NovoCodigo(const std::string& tabela) noexcept;
 
@@ -234,18 +208,21 @@ public:
     TTransacao& TRSEL() { return trsel_; }
     TTransacao& TRIUD() { return triud_; }
     TTransacao& TRPEND() { return trpend_; }
-    Firebird::IAttachment* Attachment() { return att_; }
+    Firebird::IAttachment* Attachment() override { return att_; }
     static Firebird::IMaster* Master();
 
     // Observer of every statement run and every commit of TRIUD (the
     // benchmark records them). Null by default.
-    struct TRegistro {
-        std::string sql;
-        std::vector<std::pair<std::string, TVariante>> parametros;
-        bool leitura = false;
-        bool commit = false;  // a commit of TRIUD, no statement
-    };
+    using TRegistro = TRegistroBD;
     std::function<void(const TRegistro&)> AoExecutar;
+
+    // What queries and transactions reach of the connection (IConexaoBD).
+    void ChamarComLimite(const std::function<void(TLimiteBanco::TChamada&)>& chamada) override {
+        ComLimite(chamada);
+    }
+    bool Observada() const override { return static_cast<bool>(AoExecutar); }
+    // A statement: leitura when on TRSEL. A commit: told only for TRIUD.
+    void Registrar(const TTransacao& transacao, TRegistroBD registro) override;
 
 private:
     // The bound ran out: drops the connection, throws EErroBD ErroLimite().
@@ -262,6 +239,10 @@ private:
     // it (any failure but a missing right).
     enum class TCriacaoGerador { Criado, EmUsoPorOutro, Falhou };
     TCriacaoGerador CriarGenerator(const std::string& tabela, std::int32_t inicio) noexcept;
+    // Whether GEN_<tabela> has a committed row in RDB$GENERATORS (its
+    // creation ended, so its value no longer jumps back); remembered in
+    // geradoresConfirmados_ once true. False on any error.
+    bool GeradorConfirmado(const std::string& tabela) noexcept;
 
     IJanela& janela_;
     std::string pasta_;
@@ -284,6 +265,8 @@ private:
     };
     std::optional<std::vector<TLinhaCBD>> qcbd_;
     std::vector<TFalha> falhas_;
+    // Tables whose generator this connection has seen committed.
+    std::set<std::string> geradoresConfirmados_;
 };
 
 template <class F>

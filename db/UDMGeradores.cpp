@@ -7,44 +7,60 @@
 // highest code); a copy that finds it made by another one meanwhile, or a
 // value drawn that is not above the highest code it read, raises it with a
 // positive step of gen_id, which the server applies atomically.
+//
+// A generator being created is not safe to draw from until its creation has
+// committed: the server finds it by name a moment before, while it still
+// stands at zero, and puts it back to its starting value when the commit
+// ends, so a code drawn in that moment would be handed out again. A
+// connection therefore draws from a generator only once it has seen the
+// generator's row committed in RDB$GENERATORS; that is asked once a
+// connection and generator.
 #include <ibase.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "base/UTexto.h"
 #include "db/UDM.h"
 
 namespace {
 
 // How long a copy that lost the race to create a generator waits for the
 // winner's CREATE to commit, in tries of PausaGerador each.
-constexpr int TentativasGerador = 20;
+constexpr int TentativasGerador = 100;
 constexpr std::chrono::milliseconds PausaGerador{50};
 
-// Whether a failed CREATE GENERATOR may have met another connection creating
-// the same generator (its row in the metadata held by a transaction not yet
-// committed, or stored a moment ago): every failure but a missing right,
-// which no wait mends.
+// Whether a failed CREATE GENERATOR met another connection creating the same
+// generator: its row in the metadata stored a moment ago (a duplicate name),
+// or held by a transaction not yet committed (a lock conflict). Any other
+// failure (a missing right, a name too long) no wait mends.
 bool GeradorEmCriacao(const EErroBD& e) {
-    const auto& c = e.Codigos();
-    return std::find(c.begin(), c.end(), std::int64_t{isc_no_priv}) == c.end();
+    static constexpr std::int64_t emUso[] = {isc_unique_key_violation, isc_no_dup,  isc_lock_conflict,
+                                             isc_lock_timeout,         isc_deadlock, isc_update_conflict};
+    for (const std::int64_t c : e.Codigos())
+        if (std::find(std::begin(emUso), std::end(emUso), c) != std::end(emUso)) return true;
+    return false;
 }
 
 }  // namespace
 
 std::int32_t TDM::NovoCodigo(const std::string& tabela) noexcept {
-    const std::int32_t v = IncrementarGenerator(tabela);
-    if (v != -1) return v;
-    // The generator is missing (or could not be read).
+    if (GeradorConfirmado(tabela)) {
+        const std::int32_t v = IncrementarGenerator(tabela);
+        if (v != -1) return v;
+    }
+    // The generator is missing, still being created by another copy, or
+    // could not be read.
     const std::int32_t m = UltimoCodigo(tabela);
     const TCriacaoGerador criacao = CriarGenerator(tabela, m);
-    std::int32_t novo = IncrementarGenerator(tabela);
+    if (criacao == TCriacaoGerador::Criado) geradoresConfirmados_.insert(tabela);
     // Another copy is creating it right now: its CREATE commits in a moment.
-    for (int i = 0; novo == -1 && criacao == TCriacaoGerador::EmUsoPorOutro && i < TentativasGerador; ++i) {
+    for (int i = 0; criacao == TCriacaoGerador::EmUsoPorOutro && !GeradorConfirmado(tabela) && i < TentativasGerador;
+         ++i)
         std::this_thread::sleep_for(PausaGerador);
-        novo = IncrementarGenerator(tabela);
-    }
+    std::int32_t novo = -1;
+    if (criacao == TCriacaoGerador::Criado || GeradorConfirmado(tabela)) novo = IncrementarGenerator(tabela);
     // No generator (for instance no right to create one): the highest code
     // plus one, as before; the table's key refuses a code taken meanwhile.
     if (novo == -1) return m + 1;
@@ -66,6 +82,22 @@ std::int32_t TDM::IncrementarGenerator(const std::string& tabela, std::int32_t p
     } catch (...) {
         return -1;
     }
+}
+
+bool TDM::GeradorConfirmado(const std::string& tabela) noexcept {
+    if (geradoresConfirmados_.count(tabela)) return true;
+    try {
+        // Read committed: a generator whose creation has not committed yet
+        // has no row here.
+        auto q = NovaQuery(true);
+        q->DefinirSQL("select 1 from rdb$generators where rdb$generator_name = '" + MaiusculasAZ("GEN_" + tabela) + "'");
+        q->Abrir();
+        if (q->Fim()) return false;
+    } catch (...) {
+        return false;
+    }
+    geradoresConfirmados_.insert(tabela);
+    return true;
 }
 
 std::int32_t TDM::UltimoCodigo(const std::string& tabela) noexcept {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UPesquisaBD.h"
 
 std::int32_t TDM::BuscarCodigoConvenio(const std::string& nome) noexcept {

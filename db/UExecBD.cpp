@@ -1,7 +1,7 @@
 #include "db/UExecBD.h"
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <exception>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
 class TDM;
 

@@ -51,7 +51,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 
 enum class TTipoFalha {
     Passageira,  // tried again later, unchanged

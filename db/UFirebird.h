@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UTipos.h"
+#include "base/UErro.h"
+#include "base/UTipos.h"
 
 namespace fb {
 

@@ -1,7 +1,7 @@
 #include "db/UPesquisaBD.h"
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 
 // ---- TResultadoBD ----

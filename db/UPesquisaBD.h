@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 #include "db/UQuery.h"
 
 class TDM;

@@ -7,8 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "app/UErro.h"
-#include "db/UDM.h"
+#include "base/UErro.h"
+#include "db/UConexaoBD.h"
+#include "db/UTransacao.h"
 #include "db/UFirebird.h"
 
 using namespace Firebird;
@@ -262,7 +263,7 @@ struct TQuery::TImpl {
     std::vector<TValorEntrada> valores;  // one per position of the input message
 };
 
-TQuery::TQuery(TDM& dm, TTransacao& transacao) : dm_(dm), transacao_(transacao), impl_(new TImpl) {}
+TQuery::TQuery(IConexaoBD& conexao, TTransacao& transacao) : conexao_(conexao), transacao_(transacao), impl_(new TImpl) {}
 
 TQuery::~TQuery() = default;
 
@@ -281,11 +282,11 @@ void TQuery::DefinirSQL(const std::string& texto) {
 
 void TQuery::Preparar() {
     if (impl_->comando) return;
-    IAttachment* att = dm_.Attachment();
+    IAttachment* att = conexao_.Attachment();
     if (!att) throw ErroSemConexao();
     ITransaction* tra = transacao_.Obter();
     campos_.clear();
-    dm_.ComLimite([&](TLimiteBanco::TChamada&) { fb::Chamar([&](ThrowStatusWrapper* st) {
+    conexao_.ChamarComLimite([&](TLimiteBanco::TChamada&) { fb::Chamar([&](ThrowStatusWrapper* st) {
         const std::string& texto = impl_->convertido.Texto;
         fb::TRef<IStatement> comando(att->prepare(st, tra, static_cast<unsigned>(texto.size()), texto.c_str(),
                                                   SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA));
@@ -493,24 +494,23 @@ std::vector<TVariante> LerLinha(ThrowStatusWrapper* st, IMessageMetadata* saida,
 }  // namespace
 
 void TQuery::Registrar() {
-    if (!dm_.AoExecutar) return;
-    TDM::TRegistro r;
+    if (!conexao_.Observada()) return;
+    TRegistroBD r;
     r.sql = sql_;
     r.parametros = impl_->vinculos;
-    r.leitura = &transacao_ == &dm_.TRSEL();
-    dm_.AoExecutar(r);
+    conexao_.Registrar(transacao_, std::move(r));
 }
 
 void TQuery::Rodar() {
     Fechar();
     Registrar();
     Preparar();
-    IAttachment* att = dm_.Attachment();
+    IAttachment* att = conexao_.Attachment();
     ITransaction* tra = transacao_.Obter();
     std::vector<std::vector<TVariante>> linhas;
     // The bound counts from the statement's start, and again from each row
     // fetched: a long result that keeps coming is no hung server.
-    dm_.ComLimite([&](TLimiteBanco::TChamada& chamada) { fb::Chamar([&](ThrowStatusWrapper* st) {
+    conexao_.ChamarComLimite([&](TLimiteBanco::TChamada& chamada) { fb::Chamar([&](ThrowStatusWrapper* st) {
         TMensagemEntrada entrada = MontarEntrada(st, impl_->entrada.get(), impl_->valores, att, tra);
         IMessageMetadata* saida = impl_->saida.get();
         std::vector<unsigned char> buf(saida->getMessageLength(st));

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
+class IConexaoBD;
 class TTransacao;
 
 // Kind of a result column, as the in-memory result table needs it.
@@ -76,14 +77,14 @@ public:
 
 private:
     friend class TDM;
-    TQuery(class TDM& dm, TTransacao& transacao);
-    // Tells the data module's observer about the statement about to run.
+    TQuery(IConexaoBD& conexao, TTransacao& transacao);
+    // Tells the connection's observer about the statement about to run.
     void Registrar();
     // Runs the statement, fetching every row a select returns.
     void Rodar();
 
     struct TImpl;
-    class TDM& dm_;
+    IConexaoBD& conexao_;
     TTransacao& transacao_;
     std::string sql_;
     std::unique_ptr<TImpl> impl_;

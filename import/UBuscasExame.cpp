@@ -1,7 +1,7 @@
 #include "import/UBuscasExame.h"
 
-#include "app/UTexto.h"
-#include "app/UTipos.h"
+#include "base/UTexto.h"
+#include "base/UTipos.h"
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "db/UPesquisaBD.h"

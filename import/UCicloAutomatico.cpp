@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "import/UProcessamento.h"
 #include "inbox/UBS.h"
 #include "inbox/UListaArquivos.h"

@@ -13,8 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "app/UJanela.h"
-#include "app/UTipos.h"
+#include "base/UJanela.h"
+#include "base/UTipos.h"
 
 class TListaArquivos;
 class TProcessamento;

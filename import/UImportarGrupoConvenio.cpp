@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "db/UPesquisaBD.h"

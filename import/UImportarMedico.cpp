@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "inbox/UBS.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 #include "db/UDM.h"
 #include "db/UExecBD.h"
 #include "db/UPesquisaBD.h"

@@ -6,8 +6,8 @@
 #include <map>
 #include <utility>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 #include "log/ULog.h"
 

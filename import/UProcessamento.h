@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 #include "import/UImportarGrupoConvenio.h"
 #include "import/UImportarMedico.h"
 #include "import/UImportarPaciente.h"

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <system_error>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
-#include "app/UErro.h"
-#include "app/UErroXML.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UErroXML.h"
+#include "base/UTexto.h"
 #include "log/ULog.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/UDescritor.h"
+#include "base/UDescritor.h"
 
 namespace {
 
@@ -27,18 +27,6 @@ constexpr std::chrono::seconds kFolgaRelogio(2);
 int Limitar(int segundos) { return std::clamp(segundos, 0, kSegundosArquivoEstavelMaximo); }
 
 }  // namespace
-
-int LerSegundosArquivoEstavel(const std::string& texto) {
-    const std::size_t inicio = texto.find_first_not_of(' ');
-    if (inicio == std::string::npos) return kSegundosArquivoEstavelPadrao;
-    const std::size_t fim = texto.find_last_not_of(' ');
-    const std::string numero = texto.substr(inicio, fim - inicio + 1);
-    if (numero.empty() || numero.size() > 3 ||
-        !std::all_of(numero.begin(), numero.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return kSegundosArquivoEstavelPadrao;
-    const int valor = std::stoi(numero);
-    return valor <= kSegundosArquivoEstavelMaximo ? valor : kSegundosArquivoEstavelPadrao;
-}
 
 std::string TextoArquivosEmGravacao(int quantos) {
     if (quantos <= 0) return "";

@@ -27,22 +27,13 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "config/UConfig.h"
 #include "inbox/UBS.h"
-
-// N when config.xml does not say otherwise, and its largest value.
-constexpr int kSegundosArquivoEstavelPadrao = 5;
-constexpr int kSegundosArquivoEstavelMaximo = 300;
 
 // The name of the stamp file the scan writes in the inbox folder. It is no
 // request file (the scan lists "*.xml" only), is never moved, and the
 // removal of leftovers at start leaves it alone.
 constexpr const char* kCarimboRelogio = ".quorvelcad-relogio";
-
-// The value of the key segundos_arquivo_estavel (section aplicacao of
-// config.xml): a whole number from 0 to 300 in decimal digits (blanks around
-// it allowed). Anything else - the empty text, "abc", "-1", "301", "2.5" -
-// reads as kSegundosArquivoEstavelPadrao, as a missing key does.
-int LerSegundosArquivoEstavel(const std::string& texto);
 
 // The count of held-back files as the progress text after a scan: "" for 0,
 // "1 arquivo ainda em gravação", "N arquivos ainda em gravação".

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "inbox/UBSXML.h"
 #include "log/ULog.h"
 

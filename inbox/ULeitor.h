@@ -18,7 +18,7 @@
 
 #include <string>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 #include "inbox/UTabelasPedido.h"
 
 class TLeitorPedidos {

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/UArquivoSeguro.h"
-#include "app/UDescritor.h"
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UArquivoSeguro.h"
+#include "base/UDescritor.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "inbox/UBS.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 #include "inbox/UGravacao.h"
 #include "inbox/UIdentidadeArquivo.h"
 #include "inbox/ULeitor.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 
 namespace {
 

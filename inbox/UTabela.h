@@ -57,7 +57,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
 enum class TTipoColuna {
     Texto,     // Windows-1252 text of at most Tamanho characters

@@ -1,6 +1,6 @@
 #include "inbox/UTabelasPedido.h"
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 #include "inbox/UTabelasPedido.h"
 
 class TDM;

@@ -64,7 +64,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
 class Log {
 public:

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 #include "import/UProcessamento.h"
 #include "log/ULog.h"

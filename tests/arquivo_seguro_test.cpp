@@ -2,7 +2,7 @@
 // a replaced file; which folders each rename and move forces to disk (seen
 // through the folder-forcing observer); and the names of the hidden
 // temporary files that the start-up removes as a crash's leftovers.
-#include "app/UArquivoSeguro.h"
+#include "base/UArquivoSeguro.h"
 
 #include <gtest/gtest.h>
 

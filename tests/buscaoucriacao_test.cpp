@@ -12,7 +12,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UExecBD.h"
 #include "import/UBuscasExame.h"
 #include "import/UImportarGrupoConvenio.h"

@@ -16,9 +16,9 @@
 
 #include <unistd.h>
 
-#include "app/UErro.h"
-#include "app/UJanelaServico.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "servico/UJanelaServico.h"
+#include "base/UTexto.h"
 #include "import/UCicloAutomatico.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UListaArquivos.h"

@@ -2,7 +2,7 @@
 // conversion of each kind of value into each column type, reading results.
 #include <gtest/gtest.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UQuery.h"
 #include "tests/support/UBancoTeste.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UExecBD.h"
 #include "inbox/UBS.h"
 #include "tests/UAmbienteImportacao.h"

@@ -2,7 +2,7 @@
 // commit, the database settings and the default group.
 #include <gtest/gtest.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UDM.h"
 #include "tests/support/UBancoTeste.h"
 

@@ -2,7 +2,7 @@
 // generated keys, NULL, deletes and the error boxes.
 #include <gtest/gtest.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UExecBD.h"
 #include "tests/support/UBancoTeste.h"
 

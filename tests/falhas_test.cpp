@@ -29,8 +29,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "tests/UAmbienteImportacao.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
-#include "config/UXMLConfig.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
+#include "base/UXMLConfig.h"
 #include "inbox/UBSXML.h"
 #include "tests/UAmbienteImportacao.h"
 

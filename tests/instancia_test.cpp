@@ -2,7 +2,7 @@
 // while the first lives, the lock is free again once the holder is gone (also
 // killed, also replaced by another program through exec), and a folder where
 // the lock file cannot be made gives a reason.
-#include "app/UInstanciaUnica.h"
+#include "base/UInstanciaUnica.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 
 #include <libxml/parserInternals.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "inbox/UBSXML.h"
 #include "log/ULog.h"
 #include "tests/support/ULocalidadeTeste.h"

@@ -19,8 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "config/UConfig.h"
 #include "import/UCicloAutomatico.h"
 #include "inbox/UGravacao.h"

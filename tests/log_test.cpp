@@ -19,8 +19,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/UErro.h"
-#include "app/UTipos.h"
+#include "base/UErro.h"
+#include "base/UTipos.h"
 
 namespace fs = std::filesystem;
 

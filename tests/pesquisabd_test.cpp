@@ -2,7 +2,7 @@
 // conditions, the chosen ordering, the result table and the error box.
 #include <gtest/gtest.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UPesquisaBD.h"
 #include "tests/support/UBancoTeste.h"
 

@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "tests/support/UBancoTeste.h"
 
 extern char** environ;

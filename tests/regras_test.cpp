@@ -2,7 +2,7 @@
 // prices for a plan, plan code by name.
 #include <gtest/gtest.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UDM.h"
 #include "tests/support/UBancoTeste.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/UXMLConfig.h"
+#include "base/UXMLConfig.h"
 #include "tests/fuzz/UAlvosFuzz.h"
 
 namespace fs = std::filesystem;

@@ -25,7 +25,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/UArquivoSeguro.h"
+#include "base/UArquivoSeguro.h"
 #include "tests/support/UBancoTeste.h"
 
 extern char** environ;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "inbox/UTabela.h"
 #include "inbox/UTabelasPedido.h"
 

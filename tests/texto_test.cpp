@@ -1,7 +1,7 @@
 // Conversion between Windows-1252 (the core) and the edges: UTF-8 (XML, the
 // window, file-system names), the locale's encoding (the C library's texts)
 // and the encodings request files declare.
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "tests/support/ULocalidadeTeste.h"
 
 #include <gtest/gtest.h>

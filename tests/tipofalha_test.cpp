@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UExecBD.h"
 #include "db/UFalhaBD.h"
 #include "db/UPesquisaBD.h"

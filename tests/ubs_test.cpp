@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <utime.h>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 
 namespace fs = std::filesystem;
 

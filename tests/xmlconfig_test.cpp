@@ -1,6 +1,6 @@
 // config.xml: reading with defaults, writing only on change, the layout kept,
 // crash-safe saving, refusing bad or hostile files, Windows-1252 values.
-#include "config/UXMLConfig.h"
+#include "base/UXMLConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 #include "db/UDM.h"
 #include "tests/support/UJanelaTeste.h"
 

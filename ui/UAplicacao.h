@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 
 class TAplicacao : public QApplication {
 public:

@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QStyledItemDelegate>
 
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
 // Text colour of a file-list cell: the window-text colour; pure red for a
 // file with errors (status -1); white on the selected row of the focused

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 TPrograma::TPrograma(IJanela& janela, std::string pasta) : janela_(janela), pasta_(std::move(pasta)) {}
 

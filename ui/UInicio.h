@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/UInstanciaUnica.h"
-#include "app/UJanela.h"
+#include "base/UInstanciaUnica.h"
+#include "base/UJanela.h"
 #include "db/UDM.h"
 #include "ui/UPrincipal.h"
 

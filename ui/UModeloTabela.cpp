@@ -4,7 +4,7 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 
-#include "app/UJanelaQt.h"
+#include "ui/UJanelaQt.h"
 
 TModeloTabela::TModeloTabela(TTabela& tabela, std::vector<TColunaGrade> colunas, QObject* pai)
     : QAbstractTableModel(pai), tabela_(tabela), colunas_(std::move(colunas)), linhas_(tabela.Contar()) {

@@ -27,9 +27,9 @@
 #include <QTableView>
 #include <QWindow>
 
-#include "app/UErro.h"
-#include "app/UJanelaQt.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "ui/UJanelaQt.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 #include "inbox/UBS.h"
 #include "ui/UFonte.h"

@@ -38,7 +38,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 #include "config/UConfig.h"
 #include "import/UCicloAutomatico.h"
 #include "import/UProcessamento.h"

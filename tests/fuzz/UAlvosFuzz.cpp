@@ -8,8 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/UErro.h"
-#include "config/UXMLConfig.h"
+#include "base/UErro.h"
+#include "base/UXMLConfig.h"
 #include "inbox/ULeitor.h"
 #include "inbox/UTabelasPedido.h"
 #include "log/ULog.h"

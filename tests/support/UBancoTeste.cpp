@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UFirebird.h"
 
 using namespace Firebird;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 
 class TJanelaTeste : public IJanela {
 public:

@@ -2,8 +2,8 @@
 // an error box with its text, and the program goes on delivering events.
 #include <QtTest>
 
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 #include "tests/support/UJanelaTeste.h"
 #include "ui/UAplicacao.h"
 

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/UJanelaQt.h"
+#include "ui/UJanelaQt.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"
 #include "ui/UPrincipal.h"

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"

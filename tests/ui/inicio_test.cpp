@@ -14,7 +14,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UJanelaTeste.h"
 #include "ui/UInicio.h"

@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/UJanelaQt.h"
-#include "app/UTexto.h"
+#include "ui/UJanelaQt.h"
+#include "base/UTexto.h"
 
 namespace {
 

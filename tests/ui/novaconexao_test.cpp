@@ -9,8 +9,8 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
-#include "app/UNovaConexao.h"
-#include "app/UTexto.h"
+#include "ui/UNovaConexao.h"
+#include "base/UTexto.h"
 #include "tests/support/UBancoTeste.h"
 #include "tests/support/UJanelaTeste.h"
 #include "tests/ui/USilencioso.h"

@@ -20,7 +20,7 @@
 #include <QWindow>
 #include <QtTest>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 #include "db/UDM.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"

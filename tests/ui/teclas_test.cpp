@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/UJanelaQt.h"
+#include "ui/UJanelaQt.h"
 #include "db/UDM.h"
 #include "log/ULog.h"
 #include "tests/support/UBancoTeste.h"

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 #include "db/UDM.h"
 
 class QLabel;

@@ -1,4 +1,4 @@
-#include "app/UJanelaQt.h"
+#include "ui/UJanelaQt.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 QString TituloPrograma() { return QStringLiteral("Quorvel CAD"); }
 

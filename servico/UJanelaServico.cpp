@@ -1,9 +1,9 @@
-#include "app/UJanelaServico.h"
+#include "servico/UJanelaServico.h"
 
 #include <iostream>
 
-#include "app/UAvisoSistema.h"
-#include "app/UTexto.h"
+#include "base/UAvisoSistema.h"
+#include "base/UTexto.h"
 #include "log/ULog.h"
 
 namespace {

@@ -21,10 +21,10 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/UArquivoSeguro.h"
-#include "app/UJanelaQt.h"
-#include "app/UNovaConexao.h"
-#include "app/UPastaPrograma.h"
+#include "base/UArquivoSeguro.h"
+#include "ui/UJanelaQt.h"
+#include "ui/UNovaConexao.h"
+#include "base/UPastaPrograma.h"
 #include "db/USinalCliente.h"
 #include "log/ULog.h"
 #include "ui/UAplicacao.h"

@@ -1,4 +1,4 @@
-#include "config/UXMLConfig.h"
+#include "base/UXMLConfig.h"
 
 #include <cstring>
 #include <filesystem>
@@ -6,10 +6,10 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
-#include "app/UArquivoSeguro.h"
-#include "app/UErro.h"
-#include "app/UErroXML.h"
-#include "app/UTexto.h"
+#include "base/UArquivoSeguro.h"
+#include "base/UErro.h"
+#include "base/UErroXML.h"
+#include "base/UTexto.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/UArquivoSeguro.h"
+#include "base/UArquivoSeguro.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/UDescritor.h"
-#include "app/UErro.h"
-#include "app/UTexto.h"
+#include "base/UDescritor.h"
+#include "base/UErro.h"
+#include "base/UTexto.h"
 
 namespace {
 

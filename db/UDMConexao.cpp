@@ -30,6 +30,7 @@ bool TDM::ConectarBD(IDialogoConexao& dialogo) {
 
 bool TDM::TentarConexao(const TConfigBD& cfg) {
     Desconectar();
+    geradoresConfirmados_.clear();  // perhaps another database
     config_ = cfg;
     nomeBanco_ = cfg.Servidor + ":" + cfg.Banco;
     parametros_ = {"user_name=" + cfg.Usuario, "password=" + cfg.Senha};

@@ -1,4 +1,4 @@
-#include "app/UAvisoSistema.h"
+#include "base/UAvisoSistema.h"
 
 #include <systemd/sd-daemon.h>
 

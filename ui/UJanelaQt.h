@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 
 // The program's title: the caption of plain message boxes.
 QString TituloPrograma();

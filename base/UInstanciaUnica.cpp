@@ -1,4 +1,4 @@
-#include "app/UInstanciaUnica.h"
+#include "base/UInstanciaUnica.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 namespace {
 

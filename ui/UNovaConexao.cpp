@@ -1,4 +1,4 @@
-#include "app/UNovaConexao.h"
+#include "ui/UNovaConexao.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include "app/UJanelaQt.h"
-#include "app/UTexto.h"
+#include "ui/UJanelaQt.h"
+#include "base/UTexto.h"
 #include "ui/UFiguras.h"
 #include "ui/UFonte.h"
 

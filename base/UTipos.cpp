@@ -1,4 +1,4 @@
-#include "app/UTipos.h"
+#include "base/UTipos.h"
 
 #include <cctype>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "app/UErro.h"
+#include "base/UErro.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/UPastaPrograma.h"
+#include "base/UPastaPrograma.h"
 
 #include <filesystem>
 #include <system_error>

@@ -19,13 +19,13 @@
 #include <string>
 #include <thread>
 
-#include "app/UArquivoSeguro.h"
-#include "app/UAvisoSistema.h"
-#include "app/UInstanciaUnica.h"
-#include "app/UJanelaServico.h"
-#include "app/UPastaPrograma.h"
-#include "app/UServico.h"
-#include "app/UTexto.h"
+#include "base/UArquivoSeguro.h"
+#include "base/UAvisoSistema.h"
+#include "base/UInstanciaUnica.h"
+#include "servico/UJanelaServico.h"
+#include "base/UPastaPrograma.h"
+#include "servico/UServico.h"
+#include "base/UTexto.h"
 #include "db/USinalCliente.h"
 #include "log/ULog.h"
 

@@ -1,11 +1,11 @@
-#include "app/UServico.h"
+#include "servico/UServico.h"
 
 #include <cstdlib>
 #include <exception>
 #include <thread>
 
-#include "app/UAvisoSistema.h"
-#include "app/UJanelaServico.h"
+#include "base/UAvisoSistema.h"
+#include "servico/UJanelaServico.h"
 #include "config/UConfig.h"
 #include "db/UDM.h"
 #include "import/UProcessamento.h"

@@ -3,7 +3,7 @@
 // so that a failure to save reaches the caller.
 #include "db/UDM.h"
 
-#include "config/UXMLConfig.h"
+#include "base/UXMLConfig.h"
 
 namespace {
 

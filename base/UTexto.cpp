@@ -1,4 +1,4 @@
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 #include <algorithm>
 #include <array>

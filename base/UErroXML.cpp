@@ -1,8 +1,8 @@
-#include "app/UErroXML.h"
+#include "base/UErroXML.h"
 
 #include <string>
 
-#include "app/UTexto.h"
+#include "base/UTexto.h"
 
 namespace {
 

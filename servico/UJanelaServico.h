@@ -11,7 +11,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "app/UJanela.h"
+#include "base/UJanela.h"
 
 class TJanelaServico : public IJanela {
 public:
