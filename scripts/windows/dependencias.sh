@@ -94,6 +94,17 @@ fi
 
 CMAKE_COMUM=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQUORVEL_TERCEIROS="$PASTA"
              -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIXO")
+
+# construir <name> <source> [cmake options...]: a CMake project built afresh
+# with the cross toolchain and installed into the prefix.
+construir() {
+    local nome="$1" fonte="$2"
+    shift 2
+    rm -rf "$PASTA/obj/$nome"
+    cmake -S "$fonte" -B "$PASTA/obj/$nome" "${CMAKE_COMUM[@]}" "$@" >/dev/null
+    cmake --build "$PASTA/obj/$nome" -j "$JOBS" >/dev/null
+    cmake --install "$PASTA/obj/$nome" >/dev/null
+}
 IMPRESSAO_TOOLCHAIN="$(sha256sum "$TOOLCHAIN" | cut -c1-16) $(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)"
 
 # --- libxml2 ---------------------------------------------------------------------
@@ -109,15 +120,12 @@ fi
 FONTE_XML="$(find "$PASTA/src/libxml2" -mindepth 1 -maxdepth 1 -type d -name 'libxml2-*' | head -n1)"
 if ! feito libxml2 "$VERSAO_XML $IMPRESSAO_TOOLCHAIN"; then
     passo "compilando libxml2 para Windows"
-    rm -rf "$PASTA/obj/libxml2"
-    cmake -S "$FONTE_XML" -B "$PASTA/obj/libxml2" "${CMAKE_COMUM[@]}" \
+    construir libxml2 "$FONTE_XML" \
         -DBUILD_SHARED_LIBS=OFF \
         -DLIBXML2_WITH_PYTHON=OFF -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_ICU=OFF \
         -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_LZMA=OFF \
         -DLIBXML2_WITH_HTTP=OFF -DLIBXML2_WITH_FTP=OFF \
-        -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF >/dev/null
-    cmake --build "$PASTA/obj/libxml2" -j "$JOBS" >/dev/null
-    cmake --install "$PASTA/obj/libxml2" >/dev/null
+        -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF
     marcar libxml2 "$VERSAO_XML $IMPRESSAO_TOOLCHAIN"
 fi
 
@@ -125,11 +133,7 @@ fi
 VERSAO_GTEST="$(dpkg-query -W -f='${Version}' googletest)"
 if ! feito googletest "$VERSAO_GTEST $IMPRESSAO_TOOLCHAIN"; then
     passo "compilando GoogleTest para Windows"
-    rm -rf "$PASTA/obj/googletest"
-    cmake -S /usr/src/googletest -B "$PASTA/obj/googletest" "${CMAKE_COMUM[@]}" \
-        -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF >/dev/null
-    cmake --build "$PASTA/obj/googletest" -j "$JOBS" >/dev/null
-    cmake --install "$PASTA/obj/googletest" >/dev/null
+    construir googletest /usr/src/googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
     marcar googletest "$VERSAO_GTEST $IMPRESSAO_TOOLCHAIN"
 fi
 
