@@ -1,6 +1,10 @@
 #include "base/UErroXML.h"
 
+#include <mutex>
 #include <string>
+
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
 
 #include "base/UTexto.h"
 
@@ -134,4 +138,16 @@ std::string DescricaoErroXML(const xmlError& e) {
             break;
     }
     return "Documento mal formado (c\xF3" "digo " + std::to_string(e.code) + "): " + ingles;
+}
+
+void PrepararCodificacoesXML() {
+    static std::once_flag uma;
+    std::call_once(uma, [] {
+        xmlInitParser();
+        // libxml2 keeps the handler for the rest of the process.
+        if (xmlNewCharEncodingHandler("windows-1252", Cp1252ParaUtf8EmPartes, nullptr)) {
+            xmlAddEncodingAlias("windows-1252", "cp1252");
+            xmlAddEncodingAlias("windows-1252", "x-cp1252");
+        }
+    });
 }

@@ -1,5 +1,6 @@
-// Portuguese descriptions of the XML parser's errors, for every XML file the
-// system reads (request files, config.xml).
+// The XML parser's ground for every XML file the system reads (request
+// files, config.xml): Portuguese descriptions of its errors, and the
+// encodings it is given.
 #pragma once
 
 #include <string>
@@ -11,3 +12,11 @@
 // solicitacao (linha 2)". A rare error keeps the parser's English text after
 // a Portuguese lead: "Documento mal formado (código 55): ...".
 std::string DescricaoErroXML(const xmlError& erro);
+
+// Gives the XML parser the Windows-1252 decoding of this system
+// (Cp1252ParaUtf8EmPartes) under the names "windows-1252", "cp1252" and
+// "x-cp1252" (letter case ignored), whether or not the platform's own
+// converters know them: the same decoding on every platform, the undefined
+// bytes refused as the parser's encoding error. Once a process; call before
+// parsing. Never throws.
+void PrepararCodificacoesXML();

@@ -152,6 +152,30 @@ std::string Cp1252ParaUtf8(std::string_view cp1252) {
     return saida;
 }
 
+int Cp1252ParaUtf8EmPartes(unsigned char* saida, int* tamSaida, const unsigned char* entrada, int* tamEntrada) {
+    int lidos = 0;
+    std::string utf8;
+    std::size_t escritos = 0;
+    const std::size_t livre = *tamSaida > 0 ? static_cast<std::size_t>(*tamSaida) : 0;
+    int resultado = 0;
+    for (; lidos < *tamEntrada; ++lidos) {
+        const unsigned char b = entrada[lidos];
+        const char32_t cp = b < 0x80 ? b : b < 0xA0 ? kFaixa80[b - 0x80] : b;
+        if (cp == 0) {
+            resultado = -2;
+            break;
+        }
+        utf8.clear();
+        AnexarUtf8(utf8, cp);
+        if (escritos + utf8.size() > livre) break;
+        std::memcpy(saida + escritos, utf8.data(), utf8.size());
+        escritos += utf8.size();
+    }
+    *tamEntrada = lidos;
+    *tamSaida = static_cast<int>(escritos);
+    return resultado < 0 ? resultado : *tamSaida;
+}
+
 std::string MaiusculasAZ(std::string_view texto) {
     std::string saida(texto);
     for (char& c : saida) {

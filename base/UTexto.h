@@ -15,6 +15,15 @@ std::string Utf8ParaCp1252(std::string_view utf8);
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+FFFD.
 std::string Cp1252ParaUtf8(std::string_view cp1252);
 
+// Windows-1252 to UTF-8 in the shape of the XML parser's input conversions
+// (libxml2's xmlCharEncodingInputFunc): converts from `entrada`
+// (*tamEntrada bytes) into `saida` (room for *tamSaida bytes) as many whole
+// characters as fit, then sets *tamEntrada to the bytes read and *tamSaida to
+// the bytes written and returns the latter. A byte the code page leaves
+// undefined stops the conversion there: -2, with *tamEntrada the bytes read
+// before it, so the parser reports the file's bytes at that point.
+int Cp1252ParaUtf8EmPartes(unsigned char* saida, int* tamSaida, const unsigned char* entrada, int* tamEntrada);
+
 // Upper and lower case of the letters a to z only; every other byte unchanged.
 std::string MaiusculasAZ(std::string_view texto);
 std::string MinusculasAZ(std::string_view texto);

@@ -89,6 +89,7 @@ TXMLConfig::TXMLConfig(const std::string& arquivo) : fileName_(arquivo) {
         return;
     }
 
+    PrepararCodificacoesXML();
     std::unique_ptr<xmlParserCtxt, TLiberaContexto> ctxt(xmlNewParserCtxt());
     if (!ctxt)
         throw EErroXML(kErroNoArquivo + NomeArquivoParaCp1252(arquivo) + ": sem mem\xF3ria para o analisador XML");

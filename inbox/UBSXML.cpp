@@ -222,6 +222,7 @@ TDocumentoXML::TDocumentoXML(const std::string& caminho) {
         guarda.codificacao = "UTF-8";
     }
 
+    PrepararCodificacoesXML();
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) throw EErroXML("Mem\xF3ria insuficiente para ler o arquivo " + nome);
     ctxt->_private = &guarda;

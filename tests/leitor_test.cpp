@@ -10,9 +10,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <libxml/encoding.h>
 #include <libxml/parserInternals.h>
 
 #include "base/UErro.h"
+#include "base/UErroXML.h"
+#include "base/UTexto.h"
 #include "inbox/UBSXML.h"
 #include "log/ULog.h"
 #include "tests/support/ULocalidadeTeste.h"
@@ -452,4 +455,18 @@ TEST(CalcularIdade, DiasEntreNascimentoEPedido) {
     const Caso casos[] = {{"01/03/2009", 4}, {"05/03/2009", 1}, {"06/03/2009", -1}, {"abc", 1},
                           {"", 1},          {"31/02/2009", 1},  {"05/03/2008", 365}, {"1/3/2009", 4}};
     for (const auto& c : casos) EXPECT_EQ(TLeitorPedidos::CalcularIdade(pedido, c.nascimento), c.dias) << c.nascimento;
+}
+
+// Windows-1252 is decoded by the system's own conversion under each of its
+// names, not by whatever the platform's converters offer (a Windows build of
+// the parser has none for it): the same bytes refused everywhere.
+TEST(CodificacoesXML, Cp1252DecodificadaPelaConversaoDoSistema) {
+    PrepararCodificacoesXML();
+    PrepararCodificacoesXML();  // once a process: a second call changes nothing
+    for (const char* nome : {"windows-1252", "WINDOWS-1252", "cp1252", "CP1252", "x-cp1252"}) {
+        SCOPED_TRACE(nome);
+        xmlCharEncodingHandlerPtr h = xmlFindCharEncodingHandler(nome);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(h->input, &Cp1252ParaUtf8EmPartes);
+    }
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cerrno>
 #include <clocale>
 
@@ -66,6 +68,53 @@ TEST(Cp1252ParaUtf8, ExemplosEBytesIndefinidos) {
     EXPECT_EQ(Cp1252ParaUtf8("\x81\x8D\x8F\x90\x9D"),
               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(Cp1252ParaUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+// The XML parser's Windows-1252 input conversion: whole characters only, as
+// many as the room takes; an undefined byte stops it where it stands.
+TEST(Cp1252ParaUtf8EmPartes, CaracteresInteirosEBytesIndefinidos) {
+    struct TCaso {
+        const char* nome;
+        std::string entrada;
+        int espaco;
+        int resultado;
+        int lidos;
+        std::string saida;
+    };
+    const TCaso casos[] = {
+        {"tudo_cabe", "Jo\xE3o \x80", 16, 9, 6, "Jo\xC3\xA3o \xE2\x82\xAC"},
+        {"euro_nao_cabe_inteiro", "a\x80" "b", 3, 1, 1, "a"},
+        {"acento_cabe_justo", "\xE7\xE3", 4, 4, 2, "\xC3\xA7\xC3\xA3"},
+        {"indefinido_no_meio", "Ana \x81</nome>", 64, -2, 4, "Ana "},
+        {"indefinido_no_inicio", "\x9D", 8, -2, 0, ""},
+        {"vazio", "", 8, 0, 0, ""},
+    };
+    for (const TCaso& c : casos) {
+        SCOPED_TRACE(c.nome);
+        std::vector<unsigned char> saida(static_cast<std::size_t>(c.espaco) + 1, 0xEE);
+        int tamSaida = c.espaco;
+        int tamEntrada = static_cast<int>(c.entrada.size());
+        const int r = Cp1252ParaUtf8EmPartes(saida.data(), &tamSaida,
+                                             reinterpret_cast<const unsigned char*>(c.entrada.data()), &tamEntrada);
+        EXPECT_EQ(r, c.resultado);
+        EXPECT_EQ(tamEntrada, c.lidos);
+        EXPECT_EQ(std::string(saida.begin(), saida.begin() + tamSaida), c.saida);
+        EXPECT_EQ(saida[static_cast<std::size_t>(c.espaco)], 0xEE);  // nothing past the room
+    }
+}
+
+// Byte by byte into the smallest room, every defined byte gives what the
+// whole-text conversion gives.
+TEST(Cp1252ParaUtf8EmPartes, UmByteDeCadaVezIgualAConversaoInteira) {
+    for (int b = 1; b < 256; ++b) {
+        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) continue;
+        const unsigned char byte = static_cast<unsigned char>(b);
+        unsigned char saida[3];
+        int tamSaida = 3;
+        int tamEntrada = 1;
+        ASSERT_GT(Cp1252ParaUtf8EmPartes(saida, &tamSaida, &byte, &tamEntrada), 0) << b;
+        EXPECT_EQ(std::string(saida, saida + tamSaida), Cp1252ParaUtf8(std::string(1, static_cast<char>(b)))) << b;
+    }
 }
 
 TEST(Caixa, MaiusculasAZTocaSoAsLetrasSimples) {
